@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only those missing.
+# Usage: tools/install-deps.sh [build|test]
+#   build: compilers, libraries and what the main job runs
+#   test:  build plus what the test suite drives (browser, Wine, cross compiler)
+set -euo pipefail
+
+want=(cmake g++ make pkg-config zlib1g-dev libasio-dev qt6-base-dev libcups2-dev
+      nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev hwdata
+      libxml2-utils iproute2)
+if [[ "${1:-build}" == "test" ]]; then
+  want+=(clang xvfb xauth)
+fi
+
+missing=()
+for p in "${want[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
