@@ -3,7 +3,7 @@
 //
 // The record is a fixed tree of typed fields. Its byte layout (packed
 // little-endian, field by field in declaration order) is produced and read by
-// one generic routine (common/AuditSerializer.h) driven by the per-type field
+// one generic routine (common/AuditRecordIO.h) driven by the per-type field
 // lists at the end of this file; the same lists drive the JSON dump of the
 // audit tool. Adding, removing or reordering a field changes the format of
 // every stored audit file.
@@ -254,6 +254,10 @@ struct AuditRecord {
   std::int32_t ListenPortNumber = 0;
   friend bool operator==(const AuditRecord&, const AuditRecord&) = default;
 };
+
+// Puts `record` back into its empty state: every text empty, every flag and
+// number 0, every array absent.
+inline void resetAuditRecord(AuditRecord& record) { record = AuditRecord{}; }
 
 // ---------------------------------------------------------------------------
 // Field descriptions: name and member of every field, in stream order.

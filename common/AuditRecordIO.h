@@ -21,6 +21,11 @@ namespace quorvane {
 
 inline constexpr std::size_t kMaxTextBytes = 65535;
 
+// Error numbers of a failed read. The description names the field path, e.g.
+// "Hardware.Drives[2].DriveLabel: stream ends early".
+inline constexpr long kRecordEndsEarly = 62;   // the stream ends inside the record
+inline constexpr long kRecordMalformed = 63;   // an impossible array header
+
 // Appends the serialisation of `record` to `out`.
 void writeAuditRecord(std::string& out, const AuditRecord& record);
 std::string writeAuditRecord(const AuditRecord& record);
