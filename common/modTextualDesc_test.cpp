@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 namespace quorvane {
@@ -17,6 +18,8 @@ struct DescCase {
   std::int32_t value;
   const char* expected;
 };
+
+void PrintTo(const DescCase& c, std::ostream* os) { *os << c.name; }
 
 class TextualDescTest : public ::testing::TestWithParam<DescCase> {};
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace quorvane {
@@ -16,6 +17,8 @@ struct PrefixCase {
   const char* prefix;
   bool expected;
 };
+
+void PrintTo(const PrefixCase& c, std::ostream* os) { *os << c.name; }
 
 class StartsWithTest : public ::testing::TestWithParam<PrefixCase> {};
 
@@ -60,6 +63,8 @@ struct PublisherCase {
   const char* displayName;
   const char* expected;
 };
+
+void PrintTo(const PublisherCase& c, std::ostream* os) { *os << c.name; }
 
 class PublisherTest : public ::testing::TestWithParam<PublisherCase> {};
 
