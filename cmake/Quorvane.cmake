@@ -58,3 +58,31 @@ function(quorvane_bench name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
   target_link_libraries(${name} PRIVATE ${Q_DEPS} benchmark::benchmark)
 endfunction()
+
+# quorvane_pack_file(target_name INPUT file PIECES n SYMBOL name)
+#
+# Packs `file` at build time with the he3pack tool (HE3 container, Base64
+# text, `n` pieces) into ${PROJECT_BINARY_DIR}/generated/packed/<name>.h/.cpp
+# and makes the static library `target_name` from it. Code that links the
+# library includes "packed/<name>.h" and reads the pieces as
+# quorvane::packed::<name> (a std::array of std::string_view), which
+# getFile() of common/modZlib.h unpacks.
+function(quorvane_pack_file target_name)
+  cmake_parse_arguments(Q "" "INPUT;PIECES;SYMBOL" "" ${ARGN})
+  if(NOT Q_INPUT OR NOT Q_PIECES OR NOT Q_SYMBOL)
+    message(FATAL_ERROR "quorvane_pack_file(${target_name}) needs INPUT, PIECES and SYMBOL")
+  endif()
+  get_filename_component(input "${Q_INPUT}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+  set(outdir "${PROJECT_BINARY_DIR}/generated/packed")
+  set(out_h "${outdir}/${Q_SYMBOL}.h")
+  set(out_cpp "${outdir}/${Q_SYMBOL}.cpp")
+  file(MAKE_DIRECTORY "${outdir}")
+  add_custom_command(
+    OUTPUT "${out_h}" "${out_cpp}"
+    COMMAND he3pack "${input}" ${Q_PIECES} ${Q_SYMBOL} "${out_h}" "${out_cpp}"
+    DEPENDS he3pack "${input}"
+    COMMENT "Packing ${Q_INPUT} as ${Q_SYMBOL} (${Q_PIECES} pieces)"
+    VERBATIM)
+  add_library(${target_name} STATIC "${out_cpp}" "${out_h}")
+  target_include_directories(${target_name} PUBLIC "${PROJECT_BINARY_DIR}/generated")
+endfunction()

@@ -22,6 +22,11 @@ namespace quorvane {
 
 inline constexpr std::uint64_t kMaxDeclaredLength = 64ull * 1024 * 1024;
 
+// Error numbers of the wrapper (file errors use kErrFileNotFound and
+// kErrPathAccess of common/ErrorReport.h).
+inline constexpr long kErrCompressedData = 32021;  // stored form or zlib stream malformed
+inline constexpr long kErrCompressFailed = 32022;  // zlib refused to compress or to start
+
 // The zlib stream of `data` (compress2 at `level`).
 Expected<std::string> compressString(std::string_view data, int level);
 
@@ -36,6 +41,18 @@ Expected<std::string> decompressString(std::string_view stream, std::uint64_t un
 std::string makeStoredForm(std::string_view data);
 
 // Reads the stored-file form: parses and checks the length, inflates the rest.
+// Anything after the end of the zlib stream (the server's CR LF) is ignored.
 Expected<std::string> readStoredForm(std::string_view fileBytes);
+
+// The declared length of the stored form: "0" or digits without a leading
+// zero, no sign, no blanks, at most kMaxDeclaredLength.
+Expected<std::uint64_t> parseDeclaredLength(std::string_view digits);
+
+// The whole file as bytes.
+Expected<std::string> readWholeFile(const std::filesystem::path& path);
+
+// Replaces the file's contents: writes a temporary file in the same folder and
+// renames it over `path`, so that readers see the old or the new bytes only.
+Status replaceFileContents(const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace quorvane
