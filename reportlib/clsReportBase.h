@@ -1,0 +1,55 @@
+// clsReportBase: what every report class of Dovrel shares: the host, the
+// progress window and the audit records that Init loads.
+//
+// Init reads every non-empty path in the stored-file form (decimal length,
+// NUL, zlib stream, optionally CR LF) and keeps one record per readable
+// file, in list order. A file that cannot be read or decoded is reported
+// (standard failure report under "Dovrel.<class>.init") and left out; the
+// other files are still loaded. An empty list, or a list whose only entry is
+// empty, loads no record at all. Init returns true once it has gone through
+// the list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/AuditRecord.h"
+#include "reportlib/ReportHost.h"
+#include "reportlib/modProgress.h"
+
+namespace dovrel {
+
+inline constexpr std::string_view kInitTitle = "Report on Software Installed";
+inline constexpr std::string_view kNotInitialized = "Has not been initialized";
+
+class clsReportBase {
+ public:
+  clsReportBase(std::string_view className, ReportHost host);
+  virtual ~clsReportBase() = default;
+  clsReportBase(const clsReportBase&) = delete;
+  clsReportBase& operator=(const clsReportBase&) = delete;
+
+  bool Init(const std::vector<std::string>& paths);
+  bool isInit() const { return initialized_; }
+  // Writes the report; true when it was written completely.
+  virtual bool doReport(std::int32_t lngReportType, const std::string& strPath) = 0;
+
+  const std::vector<quorvane::AuditRecord>& records() const { return records_; }
+  ReportHost& host() { return host_; }
+  modProgress& progress() { return progress_; }
+
+ protected:
+  // Shows "Dovrel.<class>.doReport()" + "Has not been initialized"; false when not initialized.
+  bool checkInitialized();
+  std::string where(std::string_view procedure) const;
+
+  std::string className_;
+  ReportHost host_;
+  modProgress progress_;
+  std::vector<quorvane::AuditRecord> records_;
+  bool initialized_ = false;
+};
+
+}  // namespace dovrel

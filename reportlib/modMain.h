@@ -1,0 +1,55 @@
+// modMain: the small shared routines of the report library.
+//
+// Texts are 8-bit (Windows-1252) byte strings. sortString works on the
+// application table of the software report; StartDoc opens a finished
+// report with the desktop's opener, and only when the host is interactive
+// and a display exists (never from tests or the command line).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Status.h"
+#include "reportlib/ReportHost.h"
+
+namespace dovrel {
+
+class modProgress;
+
+// One row of the application table. Entry 0 of the table is an empty
+// placeholder that is never written; real entries start at 1.
+struct ApplicationTally {
+  std::string name;
+  long count = 0;
+  friend bool operator==(const ApplicationTally&, const ApplicationTally&) = default;
+};
+using ApplicationTable = std::vector<ApplicationTally>;
+
+// Lower case of Windows-1252 text (ASCII letters and the accented capitals).
+std::string lowerCase(std::string_view text);
+// The text without leading and trailing blanks (spaces only).
+std::string_view trimBlanks(std::string_view text);
+
+// The system's temporary folder, ending in "/".
+quorvane::Expected<std::string> getTemporaryPath();
+// A new, empty, uniquely named file in the temporary folder ("KVX" prefix).
+quorvane::Expected<std::string> getTemporaryFile();
+
+// Exchange sort of entries 1 to the last by lower-cased name (ordinal);
+// stops after the first pass without an exchange, so equal names keep their
+// order. Returns the number of passes made. Reports status and progress 0.
+int sortString(ApplicationTable& table, modProgress* progress = nullptr);
+
+// Opens `path` with the desktop's opener when the host allows it. Returns
+// true when the opener was started.
+bool StartDoc(const std::string& path, const ReportHost& host);
+
+// The folder of the loaded library file (where Template/ lives).
+std::filesystem::path libraryFolder();
+// The library's project name: its file name without folder and extension.
+std::string libraryProjectName();
+
+}  // namespace dovrel
