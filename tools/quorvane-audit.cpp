@@ -8,6 +8,8 @@
 // Exit status: 0 done, 1 bad input (one line on stderr), 2 wrong usage.
 #include <cerrno>
 #include <cstring>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -75,12 +77,22 @@ quorvane::Expected<quorvane::AuditRecord> readAuditFile(std::string_view bytes) 
 }
 
 int runDump(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    std::cerr << "quorvane-audit: " << path << ": is a folder, not an audit file\n";
+    return kBadInput;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::cerr << "quorvane-audit: " << path << ": cannot open: " << std::strerror(errno) << "\n";
     return kBadInput;
   }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  try {
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception&) {
+    in.setstate(std::ios::badbit);
+  }
   if (in.bad()) {
     std::cerr << "quorvane-audit: " << path << ": cannot read\n";
     return kBadInput;
@@ -95,10 +107,7 @@ int runDump(const std::string& path) {
   return std::cout ? 0 : kBadInput;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::ios::sync_with_stdio(false);
+int run(int argc, char** argv) {
   if (argc < 2) return usageError("no command given");
   const std::string_view command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
@@ -118,4 +127,16 @@ int main(int argc, char** argv) {
                             : runB64(mode, std::cin, std::cout, std::cerr);
   }
   return usageError("unknown command \"" + std::string(command) + "\"");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "quorvane-audit: " << oneLine(e.what()) << "\n";
+    return kBadInput;
+  }
 }

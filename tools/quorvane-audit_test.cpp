@@ -33,7 +33,7 @@ void writeFile(const fs::path& p, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-struct Run {
+struct ToolRun {
   int status = -1;
   std::string out;
   std::string err;
@@ -55,21 +55,21 @@ class QuorvaneAuditTool : public testing::Test {
   }
 
   // Runs the tool with `args` (already quoted for the shell), stdin from `input`.
-  Run run(const std::string& args, const std::string& input = {}) {
+  ToolRun run(const std::string& args, const std::string& input = {}) {
     const fs::path in = file("stdin.bin", input);
     const fs::path out = dir_ / "stdout.txt";
     const fs::path err = dir_ / "stderr.txt";
     const std::string cmd = "'" + kTool + "' " + args + " <'" + in.string() + "' >'" + out.string() +
                             "' 2>'" + err.string() + "'";
     const int raw = std::system(cmd.c_str());
-    Run r;
+    ToolRun r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     r.out = readFile(out);
     r.err = readFile(err);
     return r;
   }
 
-  Run dump(const fs::path& p) { return run("dump '" + p.string() + "'"); }
+  ToolRun dump(const fs::path& p) { return run("dump '" + p.string() + "'"); }
 
   fs::path dir_;
 };
@@ -97,7 +97,7 @@ TEST_F(QuorvaneAuditTool, DumpsEveryFormOfAnAuditFile) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    const Run result = dump(file(row.name, row.bytes));
+    const ToolRun result = dump(file(row.name, row.bytes));
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     const auto j = nlohmann::json::parse(result.out);
@@ -115,7 +115,7 @@ TEST_F(QuorvaneAuditTool, DumpsEveryFormOfAnAuditFile) {
 }
 
 TEST_F(QuorvaneAuditTool, DumpShowsTheSampleValues) {
-  const Run result = dump(file("a.dat", encodeStoredAudit(makeSampleAudit(2, 0))));
+  const ToolRun result = dump(file("a.dat", encodeStoredAudit(makeSampleAudit(2, 0))));
   ASSERT_EQ(result.status, 0) << result.err;
   const auto j = nlohmann::json::parse(result.out);
   EXPECT_EQ(j["Hardware"]["Network"]["IP"], "127.0.0.1");
@@ -149,7 +149,7 @@ TEST_F(QuorvaneAuditTool, BadInputGivesOneLineAndStatusOne) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     const fs::path p = file(row.name, row.bytes);
-    const Run result = dump(p);
+    const ToolRun result = dump(p);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
     ASSERT_FALSE(result.err.empty());
@@ -158,21 +158,25 @@ TEST_F(QuorvaneAuditTool, BadInputGivesOneLineAndStatusOne) {
     EXPECT_NE(result.err.find(row.mentions), std::string::npos) << result.err;
   }
 
-  const Run missing = dump(dir_ / "no-such-file.dat");
+  const ToolRun missing = dump(dir_ / "no-such-file.dat");
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("cannot open"), std::string::npos) << missing.err;
+
+  const ToolRun folder = dump(dir_);
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(folder.err.find('\n'), folder.err.size() - 1) << folder.err;
 }
 
 TEST_F(QuorvaneAuditTool, WrongUsageGivesStatusTwo) {
   const char* rows[] = {"", "frobnicate", "dump", "dump a b", "he3", "he3 squash", "b64 encode extra"};
   for (const char* args : rows) {
     SCOPED_TRACE(args);
-    const Run result = run(args);
+    const ToolRun result = run(args);
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
     EXPECT_NE(result.err.find("--help"), std::string::npos);
   }
-  const Run help = run("--help");
+  const ToolRun help = run("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("quorvane-audit dump FILE"), std::string::npos);
   EXPECT_NE(help.out.find("Exit status"), std::string::npos);
@@ -183,17 +187,17 @@ TEST_F(QuorvaneAuditTool, CodecFiltersRoundTripThroughTheProgram) {
   for (int i = 0; i < 3000; ++i) data += static_cast<char>((i * 7) % 251);
   for (const char* codec : {"he3", "b64"}) {
     SCOPED_TRACE(codec);
-    const Run encoded = run(std::string(codec) + " encode", data);
+    const ToolRun encoded = run(std::string(codec) + " encode", data);
     ASSERT_EQ(encoded.status, 0) << encoded.err;
     EXPECT_NE(encoded.out, data);
-    const Run decoded = run(std::string(codec) + " decode", encoded.out);
+    const ToolRun decoded = run(std::string(codec) + " decode", encoded.out);
     ASSERT_EQ(decoded.status, 0) << decoded.err;
     EXPECT_EQ(decoded.out, data);
   }
-  const Run badB64 = run("b64 decode", "abc");
+  const ToolRun badB64 = run("b64 decode", "abc");
   EXPECT_EQ(badB64.status, 1);
   EXPECT_EQ(badB64.err.find('\n'), badB64.err.size() - 1) << badB64.err;
-  const Run badHe3 = run("he3 decode", "not a container");
+  const ToolRun badHe3 = run("he3 decode", "not a container");
   EXPECT_EQ(badHe3.status, 1);
   EXPECT_EQ(badHe3.err.find('\n'), badHe3.err.size() - 1) << badHe3.err;
 }
