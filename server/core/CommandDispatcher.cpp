@@ -1,0 +1,140 @@
+#include "server/core/CommandDispatcher.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QTimer>
+#include <vector>
+
+#include "server/core/ServerState.h"
+#include "server/core/ServerTexts.h"
+#include "server/core/modMisc.h"
+
+namespace quorvane {
+
+namespace {
+QString qs(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+}  // namespace
+
+struct CommandDispatcher::Outgoing {
+  QTcpSocket* socket = nullptr;
+  QTimer* timer = nullptr;
+  QString ip;
+  int port = 0;
+  CommandCode code = CommandCode::CheckStatus;
+  bool connected = false;
+};
+
+CommandDispatcher::CommandDispatcher(ServerState& state, CommandTokens tokens, int timeoutMs, QObject* parent)
+    : QObject(parent), state_(state), tokens_(std::move(tokens)), timeoutMs_(timeoutMs) {}
+
+CommandDispatcher::~CommandDispatcher() {
+  for (auto& [element, o] : outgoing_) {
+    o->socket->disconnect(this);
+    o->socket->abort();
+    o->socket->deleteLater();
+    o->timer->deleteLater();
+  }
+}
+
+int CommandDispatcher::cmdDo(CommandCode code) {
+  ClientListModel& list = state_.clientList();
+  std::vector<int> created;
+  for (int r = 0; r < list.rowCount(); ++r) {
+    if (!list.isChecked(r)) continue;
+    const ClientRow& row = list.row(r);
+    const QString ip = row.ip;
+    int port = 0;
+    if (row.tag >= 0 && row.tag < state_.clientCount()) {
+      port = state_.clientTable()[static_cast<std::size_t>(row.tag)].ListenPortNumber;
+    }
+    list.setStatus(ip, qs(kStatusConnecting));
+
+    const int element = nextElement_++;
+    auto o = std::make_unique<Outgoing>();
+    o->socket = new QTcpSocket(this);
+    o->timer = new QTimer(this);
+    o->timer->setSingleShot(true);
+    o->timer->setInterval(timeoutMs_);
+    o->ip = ip;
+    o->port = port;
+    o->code = code;
+    connect(o->socket, &QTcpSocket::connected, this, [this, element] { onConnected(element); });
+    connect(o->socket, &QTcpSocket::bytesWritten, this, [this, element] { onBytesWritten(element); });
+    connect(o->timer, &QTimer::timeout, this, [this, element] { onTimeout(element); });
+    outgoing_.emplace(element, std::move(o));
+    created.push_back(element);
+  }
+  if (created.empty()) return 0;
+  for (int element : created) {
+    auto it = outgoing_.find(element);
+    if (it == outgoing_.end()) continue;
+    Outgoing& o = *it->second;
+    o.timer->start();
+    const std::string ip = o.ip.toStdString();
+    if (isDottedIPv4(ip) && o.port > 0 && o.port <= 65535) {
+      o.socket->connectToHost(QHostAddress(o.ip), static_cast<quint16>(o.port));
+    }
+  }
+  return static_cast<int>(created.size());
+}
+
+void CommandDispatcher::onConnected(int element) {
+  auto it = outgoing_.find(element);
+  if (it == outgoing_.end()) return;
+  Outgoing& o = *it->second;
+  o.connected = true;
+  const std::string bytes = tokens_.bytesFor(o.code, messageText_);
+  if (o.code == CommandCode::CheckStatus) {
+    const QString ip = o.ip;
+    destroy(element, true);
+    state_.clientList().setStatus(ip, qs(kStatusClientRunning));
+    if (outgoing_.empty()) emit allSettled();
+    return;
+  }
+  if (!bytes.empty()) o.socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+  state_.clientList().setStatus(o.ip, qs(kStatusConnected));
+}
+
+void CommandDispatcher::onBytesWritten(int element) {
+  auto it = outgoing_.find(element);
+  if (it == outgoing_.end()) return;
+  Outgoing& o = *it->second;
+  if (o.socket->bytesToWrite() > 0) return;  // the send is not complete yet
+  o.timer->stop();
+  if (!o.connected) return;
+  const QString ip = o.ip;
+  destroy(element, true);
+  state_.clientList().setStatus(ip, qs(kStatusRequestSent));
+  if (outgoing_.empty()) emit allSettled();
+}
+
+void CommandDispatcher::onTimeout(int element) {
+  auto it = outgoing_.find(element);
+  if (it == outgoing_.end()) return;
+  const QString ip = it->second->ip;
+  destroy(element, false);
+  state_.clientList().setStatus(ip, qs(kStatusTimedOut));
+  if (outgoing_.empty()) emit allSettled();
+}
+
+void CommandDispatcher::destroy(int element, bool graceful) {
+  auto it = outgoing_.find(element);
+  if (it == outgoing_.end()) return;
+  std::unique_ptr<Outgoing> o = std::move(it->second);
+  outgoing_.erase(it);
+  o->timer->stop();
+  o->timer->deleteLater();
+  o->socket->disconnect(this);
+  if (graceful) {
+    // Close after the queued bytes are out; the agent acts on the close.
+    QTcpSocket* socket = o->socket;
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    socket->disconnectFromHost();
+    if (socket->state() == QAbstractSocket::UnconnectedState) socket->deleteLater();
+  } else {
+    o->socket->abort();
+    o->socket->deleteLater();
+  }
+}
+
+}  // namespace quorvane

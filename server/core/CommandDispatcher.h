@@ -1,0 +1,71 @@
+// CommandDispatcher: the outgoing command connections to agents (the
+// sckConnect and tmrTimeout arrays of the console).
+//
+// cmdDo(code) walks the client list first row to last; every ticked row gets
+// "Connecting...", its own socket and its own 5000 ms timer; then all are
+// connected in parallel to the row's address on the ListenPortNumber of the
+// client's latest audit. On connect the code's bytes are sent ("Connected"),
+// or for "Check Client Status" nothing is sent and the connection is dropped
+// ("Client Running"). When the bytes are sent the connection is closed
+// ("Request Sent"). A connection that is not made (or not sent) within the
+// time-out ends "Timed out..."; a refused connection waits for its timer.
+// Addresses are never looked up by name: a row whose address is not dotted
+// IPv4, or whose port is outside 1..65535, simply times out.
+// Rows are found by their address, so re-sorting the list meanwhile is safe.
+#pragma once
+
+#include <QObject>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "server/core/CommandTokens.h"
+
+class QTcpSocket;
+class QTimer;
+
+namespace quorvane {
+
+class ServerState;
+
+inline constexpr int kCommandTimeoutMs = 5000;
+
+class CommandDispatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  CommandDispatcher(ServerState& state, CommandTokens tokens, int timeoutMs = kCommandTimeoutMs,
+                    QObject* parent = nullptr);
+  ~CommandDispatcher() override;
+  CommandDispatcher(const CommandDispatcher&) = delete;
+  CommandDispatcher& operator=(const CommandDispatcher&) = delete;
+
+  // The text of the last confirmed broadcast message (8-bit), sent by code 5.
+  void setMessageText(std::string text) { messageText_ = std::move(text); }
+  const std::string& messageText() const { return messageText_; }
+
+  // Contacts every ticked row; returns how many.
+  int cmdDo(CommandCode code);
+  int pending() const { return static_cast<int>(outgoing_.size()); }
+
+ signals:
+  // The last open command connection has ended.
+  void allSettled();
+
+ private:
+  struct Outgoing;
+
+  void onConnected(int element);
+  void onBytesWritten(int element);
+  void onTimeout(int element);
+  void destroy(int element, bool graceful);
+
+  ServerState& state_;
+  CommandTokens tokens_;
+  int timeoutMs_;
+  std::string messageText_;
+  int nextElement_ = 1;
+  std::map<int, std::unique_ptr<Outgoing>> outgoing_;
+};
+
+}  // namespace quorvane

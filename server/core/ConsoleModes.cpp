@@ -1,0 +1,106 @@
+#include "server/core/ConsoleModes.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "common/Text8.h"
+#include "server/core/ServerCore.h"
+#include "server/core/ServerTexts.h"
+
+namespace quorvane {
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const auto n = ::write(gSignalPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+void quitEventLoopOnTermination() {
+  if (gSignalPipe[0] >= 0) return;
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(notifier, &QSocketNotifier::activated, [] {
+    char byte = 0;
+    [[maybe_unused]] const auto n = ::read(gSignalPipe[0], &byte, 1);
+    QCoreApplication::quit();
+  });
+  struct sigaction sa {};
+  sa.sa_handler = onTerminationSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+}
+
+int runHeadless(const ServerOptions&, const std::string& programFolder) {
+  StderrMessageSink sink;
+  ServerCore core(programFolder, sink);
+  quitEventLoopOnTermination();
+  StartupView view;
+  if (!core.start(view).ok()) return 1;
+  std::fprintf(stderr, "QuorvaneServer listening on port %d\n", core.intake().port());
+  std::fflush(stderr);
+  QCoreApplication::exec();
+  return 0;
+}
+
+int runSend(const ServerOptions& options, const std::string& programFolder, std::FILE* out) {
+  StderrMessageSink sink;
+  ServerCore core(programFolder, sink);
+  StartupView view;
+  StartupOptions startup;
+  startup.listen = false;
+  if (!core.start(view, startup).ok()) return 1;
+
+  ClientListModel& list = core.state().clientList();
+  bool unknown = false;
+  for (const std::string& ip : options.sendTo) {
+    if (list.rowOfIp(QString::fromStdString(ip)) < 0) {
+      std::fprintf(stderr, "%s: no client with this address in %s\n", ip.c_str(),
+                   dataStorePath(core.appPath()).c_str());
+      unknown = true;
+    }
+  }
+  if (unknown) return 1;
+
+  list.selectNone();
+  for (const std::string& ip : options.sendTo) list.setChecked(list.rowOfIp(QString::fromStdString(ip)), true);
+
+  QObject::connect(&list, &ClientListModel::statusWritten, [out](const QString& ip, const QString& status) {
+    std::fprintf(out, "%s: %s\n", ip.toUtf8().constData(), status.toUtf8().constData());
+    std::fflush(out);
+  });
+  CommandDispatcher& dispatcher = *core.dispatcher();
+  if (options.sendCode == CommandCode::Message) dispatcher.setMessageText(utf8ToWindows1252(options.message));
+
+  QEventLoop loop;
+  QObject::connect(&dispatcher, &CommandDispatcher::allSettled, &loop, &QEventLoop::quit);
+  if (dispatcher.cmdDo(options.sendCode) > 0 && dispatcher.pending() > 0) loop.exec();
+
+  const QString timedOut = QString::fromLatin1(kStatusTimedOut.data(), kStatusTimedOut.size());
+  const QString sent = QString::fromLatin1(kStatusRequestSent.data(), kStatusRequestSent.size());
+  const QString running = QString::fromLatin1(kStatusClientRunning.data(), kStatusClientRunning.size());
+  int result = 0;
+  for (int r : list.checkedRows()) {
+    const QString& status = list.row(r).status;
+    if (status == timedOut) {
+      result = 2;
+    } else if (status != sent && status != running && result == 0) {
+      result = 2;
+    }
+  }
+  // Let the graceful closes go out before the process ends.
+  QCoreApplication::processEvents();
+  return result;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,26 @@
+// ConsoleModes: the server without a window, on a QCoreApplication that the
+// caller has created.
+//
+// runHeadless: start-up, intake and command machinery, message boxes as
+// blocks on standard error; runs until SIGTERM or SIGINT, then returns 0. A
+// start-up failure (the port in use, a bad settings file) returns 1.
+// runSend: loads DataStore without listening, ticks the rows of the given
+// addresses, presses the button of the caption and prints every status text
+// as "<IP>: <status>" on `out`; returns 0 when every row ended "Request Sent"
+// or "Client Running", 2 when any timed out, 1 when an address has no row
+// (nothing is sent then) or start-up failed.
+#pragma once
+
+#include <cstdio>
+
+#include "server/core/CommandLine.h"
+
+namespace quorvane {
+
+int runHeadless(const ServerOptions& options, const std::string& programFolder);
+int runSend(const ServerOptions& options, const std::string& programFolder, std::FILE* out = stdout);
+
+// Quits the running event loop on SIGTERM or SIGINT (installed once).
+void quitEventLoopOnTermination();
+
+}  // namespace quorvane

@@ -1,0 +1,235 @@
+#include "server/core/ServerCore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSaveFile>
+#include <fstream>
+#include <iterator>
+
+#include "common/AuditRecordIO.h"
+#include "common/ErrorReport.h"
+#include "common/modZlib.h"
+#include "server/core/ServerTexts.h"
+
+namespace quorvane {
+
+namespace {
+
+QString qs(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+Expected<std::string> readWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Status::Error(kErrFileNotFound, "File not found: " + path);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return Status::Error(kErrPathAccess, "Path/File access error: " + path);
+  return bytes;
+}
+
+void throwIfFailed(const Status& status, std::source_location at = std::source_location::current()) {
+  if (!status.ok()) throw RaisedError(status, at);
+}
+
+}  // namespace
+
+Status writeFileAtomically(const std::string& path, std::string_view bytes) {
+  QSaveFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::WriteOnly)) {
+    return Status::Error(kErrPathAccess, "Path/File access error: " + path + " (" +
+                                             file.errorString().toStdString() + ")");
+  }
+  if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
+    const std::string why = file.errorString().toStdString();
+    file.cancelWriting();
+    file.commit();
+    return Status::Error(kErrPathAccess, "Path/File access error: " + path + " (" + why + ")");
+  }
+  if (!file.commit()) {
+    return Status::Error(kErrPathAccess, "Path/File access error: " + path + " (" +
+                                             file.errorString().toStdString() + ")");
+  }
+  return Status::Ok();
+}
+
+ServerCore::ServerCore(std::string programFolder, MessageSink& messages, QObject* parent)
+    : QObject(parent), appPath_(getAppPath(programFolder)), messages_(messages) {
+  intake_ = std::make_unique<IntakeServer>(static_cast<IntakeEvents&>(*this), intakeLimits_);
+  reportCatalog_ = std::make_unique<NoReportLibraries>();
+}
+
+ServerCore::~ServerCore() = default;
+
+void ServerCore::setIntakeLimits(IntakeLimits limits) {
+  intakeLimits_ = limits;
+  intake_ = std::make_unique<IntakeServer>(static_cast<IntakeEvents&>(*this), intakeLimits_);
+}
+
+void ServerCore::setCommandTimeoutMs(int ms) { commandTimeoutMs_ = ms; }
+
+void ServerCore::reportError(std::string_view where, long number, std::string_view description, long line) {
+  messages_.showMessage(kServerTitle, formatErrorReport(where, number, description, line), kStyleCritical);
+}
+
+void ServerCore::setActivity(const QString& text) {
+  activity_ = text;
+  emit activityChanged(text);
+}
+
+void ServerCore::setConnectionCount(int openConnections) {
+  if (openConnections > 0) {
+    setActivity(QString::number(openConnections) + qs(kConnectionsSuffix));
+  } else {
+    setActivity(qs(kActivityIdle));
+  }
+}
+
+Status ServerCore::start(StartupView& view, StartupOptions options) {
+  try {
+    // 1. The compression library.
+    throwIfFailed(checkForZlib());
+
+    // 2. The loading window and the data file list.
+    view.showLoading();
+    QCoreApplication::processEvents();
+    listing_ = getFileCount(appPath_);
+    fileListReady_ = true;
+
+    // 3. The command tokens (and the command connections that send them).
+    tokens_ = CommandTokens::build();
+    dispatcher_ = std::make_unique<CommandDispatcher>(state_, tokens_, commandTimeoutMs_);
+
+    // 4. Centre the main window.
+    view.centreMainWindow();
+
+    // 5. Empty tables.
+    state_.createTables();
+    reportLibraries_.clear();
+
+    // 6. Status bar.
+    setActivity(qs(kActivityIdle));
+
+    // 7. Hardware categories.
+    view.fillHardwareCategories();
+
+    // 8. Settings.
+    Expected<ServerSettings> settings = readServerSettings(appPath_);
+    throwIfFailed(settings.status());
+    settings_ = *settings;
+
+    // 9. Report libraries.
+    Expected<std::vector<ReportLibraryEntry>> libraries = reportCatalog_->discover(appPath_);
+    throwIfFailed(libraries.status());
+    reportLibraries_ = std::move(*libraries);
+    view.reportLibrariesFound(reportLibraries_);
+
+    // 10. Listen for agents.
+    if (options.listen) throwIfFailed(intake_->listen(settings_.listenPort));
+
+    // 11. The loading window again.
+    view.showLoading();
+
+    // 12. The data files.
+    if (listing_.noDataFiles) {
+      state_.showNoDataFiles();
+    } else {
+      loadDataFiles(view);
+    }
+
+    // 13. Done.
+    view.unloadLoading();
+    return Status::Ok();
+  } catch (const RaisedError& e) {
+    loading_ = false;
+    reportError(kWhereFormLoad, e.number(), e.description(), e.line());
+    return e.status();
+  }
+}
+
+void ServerCore::loadDataFiles(StartupView& view) {
+  loading_ = true;
+  for (const std::string& path : listing_.paths) pendingKeys_.insert(clientKeyOfDataFile(path));
+  const std::size_t last = listing_.paths.size() - 1;
+  for (std::size_t i = 0; i < listing_.paths.size(); ++i) {
+    QCoreApplication::processEvents();
+    const std::string& path = listing_.paths[i];
+    view.setLoadingFile(returnNameOfFile(path));
+    if (listing_.paths.size() > 1) view.setLoadingProgress(static_cast<double>(i) / static_cast<double>(last));
+
+    const std::string key = clientKeyOfDataFile(path);
+    if (!pendingKeys_.count(key)) continue;  // an upload during loading already took its place
+    pendingKeys_.erase(key);
+    try {
+      Expected<std::string> bytes = readWholeFile(path);
+      throwIfFailed(bytes.status());
+      Expected<AuditRecord> record = decodeStoredAudit(*bytes);
+      if (!record) {
+        throw RaisedError(record.status().number(),
+                          record.status().description() + " (" + returnNameOfFile(path) + ")");
+      }
+      state_.addClient(key, std::move(*record), path);
+    } catch (const RaisedError& e) {
+      reportError(kWhereFormLoad, e.number(), e.description(), e.line());
+    }
+  }
+  loading_ = false;
+  pendingKeys_.clear();
+  if (state_.clientCount() == 0) state_.showNoDataFiles();
+}
+
+void ServerCore::storeUpload(const std::string& ip, std::string upload) {
+  const std::string folder = dataStorePath(appPath_);
+  try {
+    Expected<AuditRecord> record = decodeStoredAudit(upload);
+    if (!record) {
+      QDir().mkpath(QString::fromStdString(folder));
+      const std::string rejected = folder + ip + std::string(kDataFileExtension) + std::string(kRejectedSuffix);
+      const Status kept = writeFileAtomically(rejected, upload);
+      std::string why = record.status().description();
+      why += kept.ok() ? " (upload kept as " + returnNameOfFile(rejected) + ")" : " (" + kept.description() + ")";
+      emit uploadRejected(QString::fromStdString(ip));
+      throw RaisedError(record.status().number(), why);
+    }
+    if (!QDir().mkpath(QString::fromStdString(folder))) {
+      throw RaisedError(kErrPathAccess, "Path/File access error: " + folder);
+    }
+    const std::string path = folder + ip + std::string(kDataFileExtension);
+    upload += "\r\n";
+    throwIfFailed(writeFileAtomically(path, upload));
+
+    int index = -1;
+    if (std::optional<int> known = state_.findClient(ip)) {
+      index = *known;
+      state_.replaceClient(index, std::move(*record));
+    } else {
+      pendingKeys_.erase(ip);
+      index = state_.addClient(ip, std::move(*record), path);
+    }
+    emit uploadStored(QString::fromStdString(ip), index);
+  } catch (const RaisedError& e) {
+    reportError(kWhereDataArrival, e.number(), e.description(), e.line());
+  }
+}
+
+void ServerCore::onConnectionOpened(const std::string& ip, int openConnections) {
+  setConnectionCount(openConnections);
+  state_.clientList().setStatus(QString::fromStdString(ip), qs(kStatusInboundConnection));
+}
+
+void ServerCore::onPieceArrived(const std::string& ip) {
+  state_.clientList().setStatus(QString::fromStdString(ip), qs(kStatusDataArrival));
+}
+
+void ServerCore::onUploadComplete(const std::string& ip, std::string upload) { storeUpload(ip, std::move(upload)); }
+
+void ServerCore::onUploadRefused(const std::string& ip, const Status& why) {
+  try {
+    throw RaisedError(why.number(), why.description() + " (from " + ip + ")");
+  } catch (const RaisedError& e) {
+    reportError(kWhereDataArrival, e.number(), e.description(), e.line());
+  }
+}
+
+void ServerCore::onConnectionClosed(const std::string&, int openConnections) {
+  setConnectionCount(openConnections);
+}
+
+}  // namespace quorvane

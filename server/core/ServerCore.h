@@ -1,0 +1,127 @@
+// ServerCore: the server without its window. Runs the start-up sequence,
+// owns the shared tables (ServerState), the intake of uploads into DataStore,
+// the command connections and the status-bar activity text.
+//
+// The window (or the headless and command-line modes) supplies a StartupView
+// for the loading window and other start-up steps that touch the screen, and
+// a MessageSink for message boxes. Failures follow the error-report
+// convention and go to the sink; start() also returns them.
+//
+// DataStore rules kept here: an upload is decoded from memory first; only an
+// upload that decodes replaces "<IP>.dat" (written atomically, with a
+// trailing CR LF) and the client's record; one that does not is kept as
+// "<IP>.dat.rejected" and changes nothing else. At start-up a file that
+// cannot be read or decoded is reported and left out, and the rest load.
+// A client is keyed by the address its file is named after; an upload that
+// arrives while DataStore is still loading takes the place of its pending
+// file, so no client is ever listed twice.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/Status.h"
+#include "server/core/CommandDispatcher.h"
+#include "server/core/CommandTokens.h"
+#include "server/core/IntakeServer.h"
+#include "server/core/MessageSink.h"
+#include "server/core/ReportCatalog.h"
+#include "server/core/ServerSettings.h"
+#include "server/core/ServerState.h"
+#include "server/core/modMisc.h"
+
+namespace quorvane {
+
+// The start-up steps that touch the screen. Defaults do nothing.
+class StartupView {
+ public:
+  virtual ~StartupView() = default;
+  virtual void showLoading() {}                              // steps 2 and 11
+  virtual void setLoadingFile(const std::string& /*name*/) {}
+  virtual void setLoadingProgress(double /*fraction*/) {}   // 0..1
+  virtual void unloadLoading() {}                            // step 13
+  virtual void centreMainWindow() {}                         // step 4
+  virtual void fillHardwareCategories() {}                   // step 7
+  virtual void reportLibrariesFound(const std::vector<ReportLibraryEntry>& /*libraries*/) {}  // step 9
+};
+
+struct StartupOptions {
+  bool listen = true;  // step 10; the command-line sender does not listen
+};
+
+class ServerCore : public QObject, private IntakeEvents {
+  Q_OBJECT
+
+ public:
+  ServerCore(std::string programFolder, MessageSink& messages, QObject* parent = nullptr);
+  ~ServerCore() override;
+
+  void setReportCatalog(std::unique_ptr<ReportCatalog> catalog) { reportCatalog_ = std::move(catalog); }
+  void setIntakeLimits(IntakeLimits limits);  // before start()
+  void setCommandTimeoutMs(int ms);           // before start()
+
+  // Steps 1 to 13. A failure is reported under "QuorvaneServer.frmMain.Form_Load"
+  // and ends the sequence; the steps done so far stay done.
+  Status start(StartupView& view, StartupOptions options = {});
+
+  // Stores one complete upload from `ip` (the intake's completion step).
+  void storeUpload(const std::string& ip, std::string upload);
+
+  const std::string& appPath() const { return appPath_; }
+  ServerState& state() { return state_; }
+  const ServerSettings& settings() const { return settings_; }
+  IntakeServer& intake() { return *intake_; }
+  CommandDispatcher* dispatcher() { return dispatcher_.get(); }
+  const CommandTokens& tokens() const { return tokens_; }
+  const std::vector<ReportLibraryEntry>& reportLibraries() const { return reportLibraries_; }
+  bool fileListReady() const { return fileListReady_; }
+  bool loading() const { return loading_; }
+  const QString& activity() const { return activity_; }
+  MessageSink& messages() { return messages_; }
+
+  // Reports an error by the convention (critical icon, the server's title).
+  void reportError(std::string_view where, long number, std::string_view description, long line);
+
+ signals:
+  void activityChanged(const QString& text);
+  void uploadStored(const QString& ip, int recordIndex);
+  void uploadRejected(const QString& ip);
+
+ private:
+  void onConnectionOpened(const std::string& ip, int openConnections) override;
+  void onPieceArrived(const std::string& ip) override;
+  void onUploadComplete(const std::string& ip, std::string upload) override;
+  void onUploadRefused(const std::string& ip, const Status& why) override;
+  void onConnectionClosed(const std::string& ip, int openConnections) override;
+
+  void setActivity(const QString& text);
+  void setConnectionCount(int openConnections);
+  void loadDataFiles(StartupView& view);
+
+  std::string appPath_;
+  MessageSink& messages_;
+  ServerState state_;
+  ServerSettings settings_;
+  CommandTokens tokens_;
+  IntakeLimits intakeLimits_;
+  int commandTimeoutMs_ = kCommandTimeoutMs;
+  std::unique_ptr<IntakeServer> intake_;
+  std::unique_ptr<CommandDispatcher> dispatcher_;
+  std::unique_ptr<ReportCatalog> reportCatalog_;
+  std::vector<ReportLibraryEntry> reportLibraries_;
+  DataFileListing listing_;
+  std::set<std::string> pendingKeys_;  // data files listed but not loaded yet
+  bool fileListReady_ = false;
+  bool loading_ = false;
+  QString activity_;
+};
+
+// Writes `bytes` to `path` through a temporary file in the same folder and a
+// rename, so the old file stays whole until the new one is complete.
+Status writeFileAtomically(const std::string& path, std::string_view bytes);
+
+}  // namespace quorvane

@@ -1,0 +1,33 @@
+// ServerSettings: the server's settings file "serverSettings.txt" beside the
+// program.
+//
+// Lines of key ":" value; keys are compared exactly (case matters); unknown
+// keys and empty lines are ignored. A line whose key is one of the two port
+// keys must carry ":" and a whole number (32-bit signed); anything else is an
+// error (13 for a value that is not a whole number, 6 for one out of range,
+// 9 for a missing ":"). A key that does not appear leaves its port at 0.
+// Lines end in CR LF; a lone LF also ends a line (a file edited on this
+// platform), and the CR of a CR LF never becomes part of a value.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/Status.h"
+
+namespace quorvane {
+
+inline constexpr long kErrOverflow = 6;
+
+struct ServerSettings {
+  std::int32_t connectPort = 0;  // read and kept; requests use each audit's port
+  std::int32_t listenPort = 0;
+};
+
+Expected<ServerSettings> parseServerSettings(std::string_view text);
+
+// Reads appPath + "serverSettings.txt", creating the file empty when missing.
+Expected<ServerSettings> readServerSettings(std::string_view appPath);
+
+}  // namespace quorvane

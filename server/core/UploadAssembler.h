@@ -1,0 +1,39 @@
+// UploadAssembler: the upload buffer of one inbound connection.
+//
+// Pieces are appended until the end marker FD 01 FE 02 FF 04 arrives; the
+// bytes before the first marker are the upload, anything after it in the
+// same piece is dropped. The marker is found even when it is split across
+// pieces (the last five buffered bytes are searched together with the new
+// piece). The upload is bounded: a buffer past `maxUpload` bytes without a
+// marker, or a marker found past that bound, is an overflow, and the buffer
+// is emptied. Pure logic, no I/O; one instance per connection.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quorvane {
+
+inline constexpr std::size_t kMaxUploadBytes = 64u * 1024 * 1024;
+
+class UploadAssembler {
+ public:
+  enum class Outcome { NeedMore, Complete, Overflow };
+  struct Result {
+    Outcome outcome = Outcome::NeedMore;
+    std::string upload;  // set for Complete
+  };
+
+  explicit UploadAssembler(std::size_t maxUpload = kMaxUploadBytes) : maxUpload_(maxUpload) {}
+
+  Result feed(std::string_view piece);
+  std::size_t buffered() const { return buffer_.size(); }
+  void clear() { buffer_.clear(); buffer_.shrink_to_fit(); }
+
+ private:
+  std::size_t maxUpload_;
+  std::string buffer_;
+};
+
+}  // namespace quorvane
