@@ -14,9 +14,18 @@ namespace dovrel {
 namespace {
 
 void appendClean(std::string& out, std::string_view text, bool attribute) {
-  for (char ch : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
     const auto c = static_cast<unsigned char>(ch);
     switch (c) {
+      case '>':
+        // "]]>" may not stand in character data: its ">" becomes a reference.
+        if (i >= 2 && text[i - 1] == ']' && text[i - 2] == ']') {
+          out += "&#62;";
+        } else {
+          out += ch;
+        }
+        break;
       case '&': out += "&#38;"; break;
       case '<': out += "&#60;"; break;
       case '\t': out += "&#9;"; break;

@@ -19,7 +19,8 @@
 namespace dovrel {
 
 // "&" -> &#38;, "<" -> &#60;, TAB/LF/CR -> &#9;/&#10;/&#13;, other codes
-// 0..31 -> "?", 127 -> &#127;; every other character unchanged.
+// 0..31 -> "?", 127 -> &#127;, the ">" of "]]>" -> &#62; (that sequence may
+// not stand in character data); every other character unchanged.
 std::string makeThisFieldOkay(std::string_view text);
 // makeThisFieldOkay and a quotation mark as &#34;.
 std::string makeThisAttributeOkay(std::string_view text);
