@@ -1,0 +1,77 @@
+#include "platform/linux/HardwareFiles.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <iterator>
+
+namespace quorvane::platform::linux_backend {
+
+std::optional<std::string> readWholeFile(const std::string& path, std::size_t limit) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string out;
+  char buf[16384];
+  while (in && out.size() < limit) {
+    in.read(buf, sizeof buf);
+    out.append(buf, static_cast<std::size_t>(in.gcount()));
+  }
+  if (out.size() > limit) out.resize(limit);
+  return out;
+}
+
+std::string_view trimBlanks(std::string_view s) {
+  const char* blanks = " \t\r\n\f\v";
+  auto b = s.find_first_not_of(blanks);
+  if (b == std::string_view::npos) return {};
+  auto e = s.find_last_not_of(blanks);
+  return s.substr(b, e - b + 1);
+}
+
+std::string readFirstLine(const std::string& path) {
+  auto text = readWholeFile(path, 4096);
+  if (!text) return {};
+  std::string_view v = *text;
+  v = v.substr(0, v.find('\n'));
+  return std::string(trimBlanks(v));
+}
+
+std::vector<std::string> listDirectory(const std::string& path) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) return names;
+  while (dirent* e = ::readdir(dir)) {
+    std::string_view n = e->d_name;
+    if (n == "." || n == "..") continue;
+    names.emplace_back(n);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string joinPath(std::string_view a, std::string_view b) {
+  std::string out(a);
+  while (!b.empty() && b.front() == '/') b.remove_prefix(1);
+  if (out.empty() || out.back() != '/') out += '/';
+  out += b;
+  return out;
+}
+
+std::optional<unsigned long long> parseNumber(std::string_view text) {
+  text = trimBlanks(text);
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  if (text.empty()) return std::nullopt;
+  unsigned long long v = 0;
+  auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v, base);
+  if (ec != std::errc() || p != text.data() + text.size()) return std::nullopt;
+  return v;
+}
+
+}  // namespace quorvane::platform::linux_backend

@@ -1,0 +1,25 @@
+// Small file helpers of the Linux hardware backends: whole-file reads of
+// /proc and /sys files (which report a size of 0, so they are read until
+// end of file) and sorted directory listings. No state.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvane::platform::linux_backend {
+
+// The whole file, or nullopt when it cannot be opened. At most `limit` bytes.
+std::optional<std::string> readWholeFile(const std::string& path, std::size_t limit = 64u << 20);
+// The first line of the file without surrounding blanks; empty when unreadable.
+std::string readFirstLine(const std::string& path);
+// Names in a directory (no "." or ".."), sorted by name; empty when unreadable.
+std::vector<std::string> listDirectory(const std::string& path);
+// "a" + "/" + "b" without doubling the separator.
+std::string joinPath(std::string_view a, std::string_view b);
+std::string_view trimBlanks(std::string_view s);
+// Parses a number written in decimal or with a 0x prefix; nullopt when it is not one.
+std::optional<unsigned long long> parseNumber(std::string_view text);
+
+}  // namespace quorvane::platform::linux_backend

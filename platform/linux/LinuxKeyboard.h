@@ -1,0 +1,55 @@
+// Linux backend of KeyboardFacts, with its pure parsers.
+//
+// Sources: the XKB configuration of /etc/default/keyboard (XKBMODEL,
+// XKBLAYOUT, XKBVARIANT; the first layout of a list is the active one),
+// mapped to the Windows layout identifier; the keyboards of
+// /proc/bus/input/devices (a PC keyboard is type 4, subtype 0, with 12
+// function keys; no keyboard gives 0). The code pages are the ones the agent
+// writes in: OEM 437, ANSI 1252. The caret blinks at the console's 500 ms.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/KeyboardFacts.h"
+
+namespace quorvane::platform::linux_backend {
+
+struct XkbConfig {
+  std::string model;
+  std::string layout;   // first layout of XKBLAYOUT
+  std::string variant;  // first variant of XKBVARIANT
+  friend bool operator==(const XkbConfig&, const XkbConfig&) = default;
+};
+
+// Shell-style assignments (KEY="value", KEY=value, comments).
+XkbConfig parseKeyboardDefaults(std::string_view text);
+
+// The Windows layout identifier of an XKB layout and variant ("us", "" ->
+// 0x00000409; "us", "dvorak" -> 0x00010409); nullopt for a layout without one.
+std::optional<std::uint32_t> windowsLayoutId(std::string_view layout, std::string_view variant);
+// Eight upper-case hexadecimal digits.
+std::string layoutIdText(std::uint32_t id);
+
+struct InputDevice {
+  std::string name;
+  std::string handlers;  // "sysrq kbd event0 leds"
+  std::string sysfs;     // "/devices/platform/i8042/serio0/input/input0"
+  friend bool operator==(const InputDevice&, const InputDevice&) = default;
+};
+std::vector<InputDevice> parseInputDevices(std::string_view text);
+// The first device with the "kbd" handler and "keyboard" in its name (power
+// buttons have the handler too); nullopt when there is none.
+std::optional<InputDevice> findKeyboard(const std::vector<InputDevice>& devices);
+
+std::unique_ptr<KeyboardFacts> makeLinuxKeyboardFacts(std::string root = "/");
+
+// The XKB configuration of the machine below `root` (empty fields when the
+// machine has none).
+XkbConfig readXkbConfig(const std::string& root = "/");
+
+}  // namespace quorvane::platform::linux_backend

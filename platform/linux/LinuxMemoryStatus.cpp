@@ -1,0 +1,75 @@
+#include "platform/linux/LinuxMemoryStatus.h"
+
+#include <map>
+
+#include "platform/linux/HardwareFiles.h"
+
+namespace quorvane::platform::linux_backend {
+
+Expected<MemoryStatusFacts> parseMemInfo(std::string_view text) {
+  std::map<std::string, std::uint64_t, std::less<>> kb;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    auto end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    auto colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    std::string_view value = trimBlanks(line.substr(colon + 1));
+    std::uint64_t factor = 1;
+    if (value.size() > 3 && value.substr(value.size() - 3) == " kB") {
+      value = trimBlanks(value.substr(0, value.size() - 3));
+      factor = 1024;
+    }
+    auto n = parseNumber(value);
+    if (!n) continue;
+    kb[std::string(trimBlanks(line.substr(0, colon)))] = *n * factor;
+  }
+  auto get = [&](std::string_view key) -> std::uint64_t {
+    auto it = kb.find(key);
+    return it == kb.end() ? 0 : it->second;
+  };
+  if (kb.find("MemTotal") == kb.end()) {
+    return Status::Error(321, "MemTotal missing from /proc/meminfo");
+  }
+  MemoryStatusFacts f;
+  f.totalPhys = get("MemTotal");
+  f.availPhys = kb.count("MemAvailable") ? get("MemAvailable")
+                                          : get("MemFree") + get("Buffers") + get("Cached");
+  if (f.availPhys > f.totalPhys) f.availPhys = f.totalPhys;
+  std::uint64_t swapTotal = get("SwapTotal");
+  std::uint64_t swapFree = get("SwapFree");
+  if (swapFree > swapTotal) swapFree = swapTotal;
+  f.totalPageFile = f.totalPhys + swapTotal;
+  f.availPageFile = f.availPhys + swapFree;
+  f.memoryLoad = f.totalPhys == 0
+                     ? 0
+                     : static_cast<std::uint32_t>((f.totalPhys - f.availPhys) * 100 / f.totalPhys);
+  f.totalVirtual = get("VmallocTotal");
+  f.availVirtual = f.totalVirtual >= get("VmallocUsed") ? f.totalVirtual - get("VmallocUsed") : 0;
+  return f;
+}
+
+namespace {
+
+class LinuxMemoryStatus final : public MemoryStatus {
+ public:
+  explicit LinuxMemoryStatus(std::string root) : root_(std::move(root)) {}
+  Expected<MemoryStatusFacts> get() const override {
+    auto text = readWholeFile(joinPath(root_, "proc/meminfo"));
+    if (!text) return Status::Error(53, "File not found: /proc/meminfo");
+    return parseMemInfo(*text);
+  }
+
+ private:
+  std::string root_;
+};
+
+}  // namespace
+
+std::unique_ptr<MemoryStatus> makeLinuxMemoryStatus(std::string root) {
+  return std::make_unique<LinuxMemoryStatus>(std::move(root));
+}
+
+}  // namespace quorvane::platform::linux_backend

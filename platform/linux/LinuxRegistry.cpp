@@ -1,0 +1,128 @@
+#include "platform/linux/LinuxRegistry.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <set>
+
+#include "common/Text8.h"
+#include "platform/linux/LinuxSources.h"
+#include "platform/linux/LinuxSystemInfo.h"
+
+namespace quorvane::platform {
+
+namespace {
+
+const std::vector<LinuxRegistrySource>& linuxRegistrySources() {
+  static const std::vector<LinuxRegistrySource> sources = {
+      {{"/etc/machine-id"}, fillWindowsCurrentVersion},
+      {{"/var/lib/dpkg/status"}, fillUninstallFromDpkg},
+      {{"/etc/hosts", "/etc/resolv.conf", "/etc/samba/smb.conf", "/etc/hostname"}, fillWorkgroup},
+      // Hardware sources add their lines here.
+      {{"/proc/cpuinfo"}, linux_backend::fillCentralProcessor},
+  };
+  return sources;
+}
+
+std::string fileStamp(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return path + ":-;";
+  return path + ":" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) +
+         "/" + std::to_string(st.st_size) + "/" + std::to_string(st.st_ino) + ";";
+}
+
+class LinuxRegistry final : public RegistryStore {
+ public:
+  bool keyExists(RootKey root, std::string_view path) const override {
+    return tree().keyExists(root, path);
+  }
+  std::optional<std::string> subKeyName(RootKey root, std::string_view path,
+                                        std::uint32_t index) const override {
+    return tree().subKeyName(root, path, index);
+  }
+  std::optional<RegValue> queryValue(RootKey root, std::string_view path,
+                                     std::string_view name) const override {
+    return tree().queryValue(root, path, name);
+  }
+
+ private:
+  const RegistryTree& tree() const {
+    auto now = std::chrono::steady_clock::now();
+    if (tree_ && now - checked_ < std::chrono::seconds(1)) return *tree_;
+    checked_ = now;
+    std::string stamp;
+    for (const auto& s : linuxRegistrySources())
+      for (const auto& f : s.dependsOn) stamp += fileStamp(f);
+    if (!tree_ || stamp != stamp_) {
+      auto fresh = std::make_unique<RegistryTree>();
+      for (const auto& s : linuxRegistrySources()) s.fill(*fresh);
+      tree_ = std::move(fresh);
+      stamp_ = std::move(stamp);
+    }
+    return *tree_;
+  }
+
+  mutable std::unique_ptr<RegistryTree> tree_;
+  mutable std::string stamp_;
+  mutable std::chrono::steady_clock::time_point checked_{};
+};
+
+}  // namespace
+
+void fillWindowsCurrentVersion(RegistryTree& tree) {
+  auto text = linuxsrc::readTextFile("/etc/machine-id");
+  if (!text) return;
+  if (auto id = linuxsrc::parseMachineId(*text))
+    tree.setValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProductId",
+                  RegistryTree::sz(*id));
+}
+
+void fillUninstallFromDpkg(RegistryTree& tree) {
+  auto text = linuxsrc::readTextFile("/var/lib/dpkg/status");
+  if (!text) return;
+  const std::string base = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  auto packages = linuxsrc::parseDpkgStatus(*text);
+  // A package installed for several architectures gets one key per
+  // architecture ("name:arch"); the others keep their plain name.
+  std::multiset<std::string> names;
+  for (const auto& p : packages) names.insert(p.name);
+  tree.addKey(HKEY_LOCAL_MACHINE, base);
+  for (const auto& p : packages) {
+    std::string id = names.count(p.name) > 1 ? p.name + ":" + p.architecture : p.name;
+    const std::string key = base + "\\" + utf8ToWindows1252(id);
+    tree.setValue(HKEY_LOCAL_MACHINE, key, "DisplayName", RegistryTree::sz(utf8ToWindows1252(p.name)));
+    tree.setValue(HKEY_LOCAL_MACHINE, key, "UninstallString",
+                  RegistryTree::sz(utf8ToWindows1252("dpkg --remove " + id)));
+    tree.setValue(HKEY_LOCAL_MACHINE, key, "Publisher", RegistryTree::sz(utf8ToWindows1252(p.maintainer)));
+    tree.setValue(HKEY_LOCAL_MACHINE, key, "DisplayVersion", RegistryTree::sz(utf8ToWindows1252(p.version)));
+    if (!p.homepage.empty())
+      tree.setValue(HKEY_LOCAL_MACHINE, key, "URLInfoAbout", RegistryTree::sz(utf8ToWindows1252(p.homepage)));
+  }
+}
+
+void fillWorkgroup(RegistryTree& tree) {
+  char host[256] = {};
+  std::string hostName;
+  if (gethostname(host, sizeof host - 1) == 0) hostName = host;
+  std::optional<std::string> name;
+  if (auto dot = hostName.find('.'); dot != std::string::npos && dot + 1 < hostName.size())
+    name = hostName.substr(dot + 1);
+  if (!name)
+    if (auto hosts = linuxsrc::readTextFile("/etc/hosts"))
+      name = linuxsrc::parseHostsDomain(*hosts, hostName);
+  if (!name)
+    if (auto resolv = linuxsrc::readTextFile("/etc/resolv.conf"))
+      name = linuxsrc::parseResolvDomain(*resolv);
+  if (!name)
+    if (auto smb = linuxsrc::readTextFile("/etc/samba/smb.conf"))
+      name = linuxsrc::parseSambaWorkgroup(*smb);
+  if (!name) name = "workgroup";
+  tree.setValue(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\VXD\\VNETSUP", "Workgroup",
+                RegistryTree::sz(utf8ToWindows1252(*name)));
+}
+
+std::unique_ptr<RegistryStore> makeLinuxRegistry() { return std::make_unique<LinuxRegistry>(); }
+
+}  // namespace quorvane::platform

@@ -1,0 +1,25 @@
+// Uptime of a Linux host from /proc/uptime: 64 bits wide, no 32-bit wrap.
+#include <memory>
+
+#include "platform/TickCount.h"
+#include "platform/linux/LinuxSources.h"
+
+namespace quorvane::platform {
+namespace {
+
+class LinuxTickCount final : public TickCount {
+ public:
+  Expected<std::uint64_t> milliseconds() const override {
+    auto text = linuxsrc::readTextFile("/proc/uptime");
+    if (!text) return Status::Error(53, "File not found: /proc/uptime");
+    auto ms = linuxsrc::parseUptimeMilliseconds(*text);
+    if (!ms) return Status::Error(13, "Type mismatch: /proc/uptime");
+    return *ms;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<TickCount> makeLinuxTickCount() { return std::make_unique<LinuxTickCount>(); }
+
+}  // namespace quorvane::platform
