@@ -14,7 +14,6 @@
 // "Unknown".
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -23,15 +22,12 @@
 #include <vector>
 
 #include "common/AuditRecord.h"
+#include "server/core/ServerTexts.h"
 
 namespace quorvane {
 
-// Captions of lstHardware, in list order; the hardware view dispatches on
-// them exactly and case-sensitively.
-inline constexpr std::array<std::string_view, 7> kHardwareCategories = {
-    "Printers Information", "Keyboard Information", "Processor Information",
-    "Memory Information",   "Video Information",    "Sound Information",
-    "Drives Information"};
+// The hardware view dispatches on the captions of lstHardware
+// (kHardwareCategories), exactly and case-sensitively.
 
 // An error that stopped a view, in the terms of the error report.
 struct ViewError {

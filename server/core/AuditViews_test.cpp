@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -338,6 +339,8 @@ struct HardwareCase {
   long error = 0;  // expected error number, 0 for none
 };
 
+void PrintTo(const HardwareCase& c, std::ostream* os) { *os << c.name; }
+
 class HardwareViewTest : public ::testing::TestWithParam<HardwareCase> {};
 
 TEST_P(HardwareViewTest, BuildsText) {
@@ -461,6 +464,8 @@ struct CodePageCase {
   const char* ansi;
   const char* expectedLines;
 };
+
+void PrintTo(const CodePageCase& c, std::ostream* os) { *os << c.name; }
 
 class CodePageTest : public ::testing::TestWithParam<CodePageCase> {};
 
@@ -643,6 +648,8 @@ struct SoftwareCase {
   long error = 0;
 };
 
+void PrintTo(const SoftwareCase& c, std::ostream* os) { *os << c.name; }
+
 class SoftwareViewTest : public ::testing::TestWithParam<SoftwareCase> {};
 
 TEST_P(SoftwareViewTest, BuildsText) {
@@ -704,6 +711,8 @@ struct ListCase {
   long error = 0;
 };
 
+void PrintTo(const ListCase& c, std::ostream* os) { *os << c.name; }
+
 class SoftwareListTest : public ::testing::TestWithParam<ListCase> {};
 
 TEST_P(SoftwareListTest, ListsOperatingSystemThenApplications) {
@@ -753,6 +762,8 @@ struct NetworkCase {
   NetworkInfo network;
   const char* expected;
 };
+
+void PrintTo(const NetworkCase& c, std::ostream* os) { *os << c.name; }
 
 NetworkInfo network(bool isNT, bool isAdmin) {
   NetworkInfo n;
@@ -808,6 +819,8 @@ struct TagCase {
   long expectedIndex;  // -1: no record
   long error;
 };
+
+void PrintTo(const TagCase& c, std::ostream* os) { *os << c.name; }
 
 class NodeTagTest : public ::testing::TestWithParam<TagCase> {};
 
