@@ -1,0 +1,86 @@
+// MSocketSupport: the dispatcher behind every CSocket of one event loop.
+//
+// One single-threaded asio::io_context stands in for the hidden message
+// window of the original design: each CSocket waits on its handle's
+// readiness through it, name resolutions complete on it, and the agent's
+// timers run on it. "Letting pending events run" polls it once.
+//
+// It also keeps the accepted connections that OnConnectionRequest hands out
+// by request id until a CSocket adopts them with Accept (an unadopted one is
+// closed once the event handler returns), and it translates the system's
+// error conditions into the Windows Sockets numbers and texts that the rest
+// of the agent (and its users) know.
+//
+// The io_context and the HostResolver must outlive the MSocketSupport, and
+// the MSocketSupport must outlive every CSocket created on it.
+#pragma once
+
+#include <asio.hpp>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace quorvane::agent {
+
+class HostResolver;
+
+// Numbers of the errors the socket layer raises.
+inline constexpr long kWsaInterrupted = 10004;
+inline constexpr long kWsaInvalidArgument = 10022;
+inline constexpr long kWsaWouldBlock = 10035;
+inline constexpr long kWsaAlreadyInProgress = 10037;
+inline constexpr long kWsaNotSocket = 10038;
+inline constexpr long kWsaAddressInUse = 10048;
+inline constexpr long kWsaAddressNotAvailable = 10049;
+inline constexpr long kWsaAlreadyConnected = 10056;
+inline constexpr long kWsaConnectionRefused = 10061;
+inline constexpr long kWsaHostNotFound = 11001;
+inline constexpr long kErrWrongProtocolOrState = 40006;
+inline constexpr long kErrInvalidOperation = 40020;
+inline constexpr long kErrOverflow = 6;
+
+// The largest UDP payload of IPv4, reported as the maximum datagram size.
+inline constexpr long kMaxDatagramSize = 65507;
+
+// The text of a Windows Sockets error number ("Unknown error." for others).
+std::string GetErrorDescription(long code);
+// The Windows Sockets number of a system error condition (0 for success).
+long winsockCode(const asio::error_code& ec);
+
+// Ports in and out of their 16-bit form. UnsignedToInteger fails with the
+// overflow error (6) outside 0..65535 and returns nullopt then.
+std::optional<int> UnsignedToInteger(long value);
+long IntegerToUnsigned(int value);
+
+class MSocketSupport {
+ public:
+  MSocketSupport(asio::io_context& io, HostResolver& resolver);
+  ~MSocketSupport();
+  MSocketSupport(const MSocketSupport&) = delete;
+  MSocketSupport& operator=(const MSocketSupport&) = delete;
+
+  asio::io_context& io() { return io_; }
+  HostResolver& resolver() { return resolver_; }
+
+  // The maximum datagram size; a CSocket calls it when it is created.
+  long InitWinsockService() const { return kMaxDatagramSize; }
+
+  // Runs whatever is ready on the loop, then returns (may be called from
+  // inside an event handler).
+  void letPendingEventsRun();
+
+  // Accepted connections waiting to be adopted.
+  long parkAccepted(asio::ip::tcp::socket socket);
+  std::optional<asio::ip::tcp::socket> takeAccepted(long requestId);
+  void dropAccepted(long requestId);
+  std::size_t parkedCount() const { return parked_.size(); }
+
+ private:
+  asio::io_context& io_;
+  HostResolver& resolver_;
+  std::map<long, asio::ip::tcp::socket> parked_;
+  long nextRequestId_ = 1;
+};
+
+}  // namespace quorvane::agent

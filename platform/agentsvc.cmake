@@ -1,0 +1,31 @@
+# Agent services of the platform layer: desktop (message boxes, tray, the
+# password dialog), single-instance lock, termination signals, power actions.
+# Included from platform/CMakeLists.txt; owned by the agent.
+
+find_package(Threads REQUIRED)
+
+# Standalone Asio (header only, no Boost): the agent's event dispatcher.
+if(NOT TARGET quorvane_asio)
+  add_library(quorvane_asio INTERFACE)
+  target_compile_definitions(quorvane_asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED)
+  target_link_libraries(quorvane_asio INTERFACE Threads::Threads)
+endif()
+
+set(QUORVANE_AGENTSVC_DIR ${CMAKE_CURRENT_LIST_DIR})
+quorvane_library(quorvane_agentsvc
+  SOURCES
+    ${QUORVANE_AGENTSVC_DIR}/DesktopHeadless.cpp
+    ${QUORVANE_AGENTSVC_DIR}/DesktopScripted.cpp
+    ${QUORVANE_AGENTSVC_DIR}/PowerDryRun.cpp
+    ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/InstanceLock_${QUORVANE_PLATFORM}.cpp
+    ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/TerminationSignals_${QUORVANE_PLATFORM}.cpp
+    ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/Power_${QUORVANE_PLATFORM}.cpp
+    ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/SocketPolicy_${QUORVANE_PLATFORM}.cpp
+  DEPS quorvane_common quorvane_asio)
+
+quorvane_test(agentsvc_test
+  SOURCES
+    ${QUORVANE_AGENTSVC_DIR}/Desktop_test.cpp
+    ${QUORVANE_AGENTSVC_DIR}/InstanceLock_test.cpp
+    ${QUORVANE_AGENTSVC_DIR}/Power_test.cpp
+  DEPS quorvane_agentsvc)
