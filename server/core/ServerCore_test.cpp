@@ -1,0 +1,510 @@
+// The server without its window: start-up over DataStore folders (none, one,
+// several, corrupt files, settings errors, port in use) and intake over real
+// loopback connections (pieces, split marker, two clients at once, a second
+// upload, a corrupt upload, a changed address, uploads while loading, the
+// size bound, stale buffers).
+#include "server/core/ServerCore.h"
+
+#include <gtest/gtest.h>
+
+#include <QTcpServer>
+
+#include "common/AuditRecordIO.h"
+#include "common/ErrorReport.h"
+#include "server/core/ServerTexts.h"
+#include "server/testsupport/QtTestSupport.h"
+
+namespace quorvane {
+namespace {
+
+using testing::RecordingSink;
+using testing::sampleRecord;
+using testing::storedForm;
+using testing::TempFolder;
+using testing::Uploader;
+using testing::waitUntil;
+
+using namespace std::string_literals;
+
+const std::string kMarker(kEndMarker);
+
+class RecordingView : public StartupView {
+ public:
+  void setLoadingFile(const std::string& name) override {
+    files.push_back(name);
+    if (onFile) onFile(name);
+  }
+  void setLoadingProgress(double fraction) override { progress.push_back(fraction); }
+  void fillHardwareCategories() override { ++categoryFills; }
+  std::vector<std::string> files;
+  std::vector<double> progress;
+  int categoryFills = 0;
+  std::function<void(const std::string&)> onFile;
+};
+
+class ServerCoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::ensureCoreApplication(); }
+
+  void writeDataFile(const std::string& key, const AuditRecord& record) {
+    dir.write("DataStore/" + key + ".dat", storedForm(record) + "\r\n");
+  }
+
+  std::unique_ptr<ServerCore> makeCore() {
+    auto core = std::make_unique<ServerCore>(dir.path(), sink);
+    return core;
+  }
+
+  std::vector<std::string> reportsAt(std::string_view where) const {
+    std::vector<std::string> out;
+    for (const auto& m : sink.messages) {
+      if (m.text.starts_with("Error in : " + std::string(where) + "\r\n")) out.push_back(m.text);
+    }
+    return out;
+  }
+
+  static std::vector<QString> rowIps(ServerCore& core) {
+    std::vector<QString> ips;
+    for (const ClientRow& r : core.state().clientList().rows()) ips.push_back(r.ip);
+    return ips;
+  }
+
+  TempFolder dir;
+  RecordingSink sink;
+  RecordingView view;
+};
+
+// ---------------------------------------------------------------- start-up
+
+TEST_F(ServerCoreTest, EmptyDataStoreShowsPlaceholder) {
+  dir.write("DataStore/OLD.DAT", "whatever");
+  auto core = makeCore();
+  ASSERT_TRUE(core->start(view).ok());
+  EXPECT_TRUE(core->fileListReady());
+  EXPECT_TRUE(core->state().noDataFiles());
+  EXPECT_EQ(core->state().dataFileList(), std::vector<std::string>{""});
+  EXPECT_EQ(core->state().clientList().rowCount(), 0);
+  ClientTreeModel& tree = core->state().clientTree();
+  ASSERT_EQ(tree.rowCount(), 1);
+  const QModelIndex root = tree.index(0, 0);
+  EXPECT_EQ(tree.data(root).toString(), "(no data files)");
+  EXPECT_EQ(tree.data(root, ClientTreeModel::kKeyRole).toString(), "root");
+  EXPECT_FALSE(tree.tagOf(root).isValid());
+  EXPECT_EQ(core->activity(), "Idle");
+  EXPECT_EQ(view.categoryFills, 1);
+  EXPECT_TRUE(dir.exists("serverSettings.txt"));
+  EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(ServerCoreTest, OneFileLoadsWithoutMovingTheBar) {
+  AuditRecord r = sampleRecord(1, "127.0.0.5", "WORKGROUP");
+  r.AuditDate = "08/12/2026 10:11:12";
+  writeDataFile("127.0.0.5", r);
+  auto core = makeCore();
+  ASSERT_TRUE(core->start(view).ok());
+
+  ASSERT_EQ(core->state().clientCount(), 1);
+  EXPECT_EQ(core->state().clientTable()[0].Hardware.Network.DomainName, "workgroup");
+  EXPECT_EQ(core->state().dataFileList(), std::vector<std::string>{dir.dataStore() + "127.0.0.5.dat"});
+  const ClientRow& row = core->state().clientList().row(0);
+  EXPECT_EQ(row.ip, "127.0.0.5");
+  EXPECT_EQ(row.hostname, QString::fromStdString(r.Hardware.Network.Hostname));
+  EXPECT_EQ(row.auditDate, "08/12/2026 10:11:12");
+  EXPECT_EQ(row.ping, "");
+  EXPECT_EQ(row.status, "");
+  EXPECT_EQ(row.tag, 0);
+  ASSERT_EQ(core->state().clientAddressTable().size(), 1u);
+  EXPECT_EQ(core->state().clientAddressTable()[0].ip, "127.0.0.5");
+  EXPECT_EQ(core->state().knownAddresses(), std::set<std::string>{"127.0.0.5"});
+
+  ClientTreeModel& tree = core->state().clientTree();
+  ASSERT_EQ(tree.rowCount(), 1);
+  const QModelIndex domain = tree.index(0, 0);
+  EXPECT_EQ(tree.data(domain).toString(), "workgroup");
+  EXPECT_EQ(tree.tagOf(domain).toInt(), -1);
+  ASSERT_EQ(tree.rowCount(domain), 1);
+  EXPECT_EQ(tree.data(tree.index(0, 0, domain)).toString(), "127.0.0.5");
+  EXPECT_EQ(tree.tagOf(tree.index(0, 0, domain)).toInt(), 0);
+
+  EXPECT_EQ(view.files, std::vector<std::string>{"127.0.0.5.dat"});
+  EXPECT_TRUE(view.progress.empty());
+}
+
+TEST_F(ServerCoreTest, SeveralFilesGroupByExactDomain) {
+  writeDataFile("127.0.0.1", sampleRecord(1, "127.0.0.1", "CORP"));
+  writeDataFile("127.0.0.2", sampleRecord(2, "127.0.0.2", "corp2"));
+  writeDataFile("127.0.0.3", sampleRecord(3, "127.0.0.3", "corp"));
+  auto core = makeCore();
+  ASSERT_TRUE(core->start(view).ok());
+  EXPECT_EQ(core->state().clientCount(), 3);
+  ClientTreeModel& tree = core->state().clientTree();
+  ASSERT_EQ(tree.rowCount(), 2);
+  EXPECT_EQ(tree.data(tree.index(0, 0)).toString(), "corp");
+  EXPECT_EQ(tree.rowCount(tree.index(0, 0)), 2);
+  EXPECT_EQ(tree.data(tree.index(1, 0)).toString(), "corp2");
+  // Domain table: two names and the spare.
+  ASSERT_EQ(core->state().domainTable().size(), 3u);
+  EXPECT_EQ(core->state().domainTable()[0].name, "corp");
+  EXPECT_EQ(core->state().domainTable()[1].name, "corp2");
+  EXPECT_EQ(core->state().domainTable()[2].name, "");
+  EXPECT_EQ(core->state().domainTable()[2].node, nullptr);
+  EXPECT_EQ(view.progress, (std::vector<double>{0.0, 0.5, 1.0}));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(core->state().dataFileList()[static_cast<std::size_t>(i)],
+              dir.dataStore() + core->state().clientAddressTable()[static_cast<std::size_t>(i)].ip + ".dat");
+  }
+}
+
+TEST_F(ServerCoreTest, CorruptFilesAreReportedAndLeftOut) {
+  writeDataFile("127.0.0.1", sampleRecord(1, "127.0.0.1"));
+  dir.write("DataStore/127.0.0.2.dat", "12345\0garbage that is no zlib stream"s);
+  dir.write("DataStore/127.0.0.3.dat", "");
+  const std::string whole = storedForm(sampleRecord(4, "127.0.0.4"));
+  dir.write("DataStore/127.0.0.4.dat", whole.substr(0, whole.size() / 2));  // cut short
+  writeDataFile("127.0.0.5", sampleRecord(5, "127.0.0.5"));
+  auto core = makeCore();
+  ASSERT_TRUE(core->start(view).ok());
+
+  EXPECT_EQ(rowIps(*core), (std::vector<QString>{"127.0.0.1", "127.0.0.5"}));
+  EXPECT_EQ(core->state().dataFileList(),
+            (std::vector<std::string>{dir.dataStore() + "127.0.0.1.dat", dir.dataStore() + "127.0.0.5.dat"}));
+  const auto reports = reportsAt(kWhereFormLoad);
+  ASSERT_EQ(reports.size(), 3u);
+  EXPECT_NE(reports[0].find("127.0.0.2.dat"), std::string::npos) << reports[0];
+  EXPECT_NE(reports[2].find("127.0.0.4.dat"), std::string::npos) << reports[2];
+  EXPECT_EQ(sink.messages[0].style, kStyleCritical);
+  EXPECT_EQ(sink.messages[0].title, "QuorvaneServer");
+}
+
+TEST_F(ServerCoreTest, AllFilesCorruptShowsPlaceholder) {
+  dir.write("DataStore/127.0.0.2.dat", "not an audit");
+  auto core = makeCore();
+  ASSERT_TRUE(core->start(view).ok());
+  EXPECT_EQ(core->state().clientCount(), 0);
+  EXPECT_EQ(core->state().dataFileList(), std::vector<std::string>{""});
+  EXPECT_TRUE(core->state().clientTree().hasPlaceholder());
+  EXPECT_EQ(reportsAt(kWhereFormLoad).size(), 1u);
+}
+
+TEST_F(ServerCoreTest, ClientIsKnownByItsFileName) {
+  writeDataFile("127.0.0.7", sampleRecord(7, "10.9.9.9"));
+  auto core = makeCore();
+  ASSERT_TRUE(core->start(view).ok());
+  EXPECT_EQ(rowIps(*core), std::vector<QString>{"127.0.0.7"});
+  EXPECT_TRUE(core->state().findClient("127.0.0.7").has_value());
+  EXPECT_FALSE(core->state().findClient("10.9.9.9").has_value());
+  // The record itself is kept as it came.
+  EXPECT_EQ(core->state().clientTable()[0].Hardware.Network.IP, "10.9.9.9");
+}
+
+struct SettingsErrorCase {
+  const char* name;
+  const char* text;
+  long number;
+};
+
+class SettingsErrorTest : public ServerCoreTest, public ::testing::WithParamInterface<SettingsErrorCase> {};
+
+TEST_P(SettingsErrorTest, EndsStartUpAndIsReported) {
+  dir.write("serverSettings.txt", GetParam().text);
+  writeDataFile("127.0.0.1", sampleRecord(1, "127.0.0.1"));
+  auto core = makeCore();
+  Status st = core->start(view);
+  ASSERT_FALSE(st.ok());
+  EXPECT_EQ(st.number(), GetParam().number);
+  const auto reports = reportsAt(kWhereFormLoad);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find("Error Number : " + std::to_string(GetParam().number) + "\r\n"), std::string::npos);
+  EXPECT_NE(reports[0].find("On line : "), std::string::npos);
+  // The steps before the settings ran; listening and loading did not.
+  EXPECT_EQ(core->activity(), "Idle");
+  EXPECT_EQ(view.categoryFills, 1);
+  EXPECT_FALSE(core->intake().isListening());
+  EXPECT_EQ(core->state().clientCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, SettingsErrorTest,
+                         ::testing::Values(SettingsErrorCase{"NotANumber", "ListenPortNumber:abc\r\n", 13},
+                                           SettingsErrorCase{"NoColon", "ConnectPortNumber\r\n", 9},
+                                           SettingsErrorCase{"Overflow", "ListenPortNumber:4294967296\r\n", 6},
+                                           SettingsErrorCase{"PortOutOfRange", "ListenPortNumber:70000\r\n",
+                                                             kErrListenFailed}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ServerCoreTest, PortInUseEndsStartUp) {
+  QTcpServer occupant;
+  ASSERT_TRUE(occupant.listen(QHostAddress::AnyIPv4, 0));
+  dir.write("serverSettings.txt", "ListenPortNumber:" + std::to_string(occupant.serverPort()) + "\r\n");
+  auto core = makeCore();
+  Status st = core->start(view);
+  ASSERT_FALSE(st.ok());
+  EXPECT_EQ(st.number(), kErrAddressInUse);
+  EXPECT_EQ(reportsAt(kWhereFormLoad).size(), 1u);
+}
+
+// ---------------------------------------------------------------- intake
+
+class IntakeTest : public ServerCoreTest {
+ protected:
+  void startServer(IntakeLimits limits = {}) {
+    core = makeCore();
+    core->setIntakeLimits(limits);
+    ASSERT_TRUE(core->start(view).ok());
+    ASSERT_TRUE(core->intake().isListening());
+    port = core->intake().port();
+    QObject::connect(&core->state().clientList(), &ClientListModel::statusWritten,
+                     [this](const QString& ip, const QString& s) { statuses.push_back(ip + ": " + s); });
+    QObject::connect(core.get(), &ServerCore::activityChanged,
+                     [this](const QString& a) { activities.push_back(a); });
+  }
+
+  bool waitForClients(int n) {
+    return waitUntil([&] { return core->state().clientCount() >= n; });
+  }
+  bool waitIdle() {
+    return waitUntil([&] { return core->intake().openConnections() == 0; });
+  }
+
+  std::unique_ptr<ServerCore> core;
+  int port = 0;
+  std::vector<QString> statuses;
+  std::vector<QString> activities;
+};
+
+TEST_F(IntakeTest, UploadInPiecesIsStoredAndListed) {
+  startServer();
+  AuditRecord r = sampleRecord(3, "127.0.0.1", "Office");
+  const std::string upload = storedForm(r);
+  Uploader agent("127.0.0.1", port);
+  ASSERT_TRUE(agent.connected());
+  ASSERT_TRUE(waitUntil([&] { return core->intake().openConnections() == 1; }));
+  EXPECT_EQ(core->activity(), "1 Connections");
+  const std::size_t third = upload.size() / 3;
+  ASSERT_TRUE(agent.send(upload.substr(0, third)));
+  ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == third; }));
+  ASSERT_TRUE(agent.send(upload.substr(third)));
+  ASSERT_TRUE(agent.send(kMarker));
+  ASSERT_TRUE(waitForClients(1));
+  agent.finish();
+  ASSERT_TRUE(waitIdle());
+
+  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), upload + "\r\n");
+  EXPECT_EQ(dir.list("DataStore"), std::vector<std::string>{"127.0.0.1.dat"});
+  EXPECT_EQ(rowIps(*core), std::vector<QString>{"127.0.0.1"});
+  EXPECT_EQ(core->state().clientTable()[0].Hardware.Network.DomainName, "office");
+  EXPECT_EQ(core->state().dataFileList(), std::vector<std::string>{dir.dataStore() + "127.0.0.1.dat"});
+  EXPECT_FALSE(core->state().clientTree().hasPlaceholder());
+  EXPECT_EQ(core->state().clientTree().data(core->state().clientTree().index(0, 0)).toString(), "office");
+  EXPECT_EQ(core->activity(), "Idle");
+  EXPECT_EQ(activities.front(), "1 Connections");
+  EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(IntakeTest, MarkerSplitAcrossPiecesOnTheWire) {
+  startServer();
+  const std::string upload = storedForm(sampleRecord(4, "127.0.0.1"));
+  Uploader agent("127.0.0.1", port);
+  ASSERT_TRUE(agent.send(upload + kMarker.substr(0, 3)));
+  ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == upload.size() + 3; }));
+  ASSERT_TRUE(agent.send(kMarker.substr(3)));
+  ASSERT_TRUE(waitForClients(1));
+  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), upload + "\r\n");
+}
+
+TEST_F(IntakeTest, TwoClientsAtOnceKeepSeparateBuffers) {
+  startServer();
+  const std::string a = storedForm(sampleRecord(10, "127.0.0.2", "alpha"));
+  const std::string b = storedForm(sampleRecord(11, "127.0.0.3", "beta"));
+  Uploader first("127.0.0.2", port);
+  Uploader second("127.0.0.3", port);
+  ASSERT_TRUE(waitUntil([&] { return core->intake().openConnections() == 2; }));
+  EXPECT_EQ(core->activity(), "2 Connections");
+  ASSERT_TRUE(first.send(a.substr(0, 100)));
+  ASSERT_TRUE(second.send(b.substr(0, 50)));
+  ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == 150; }));
+  ASSERT_TRUE(second.send(b.substr(50) + kMarker));
+  ASSERT_TRUE(first.send(a.substr(100) + kMarker));
+  ASSERT_TRUE(waitForClients(2));
+  EXPECT_EQ(dir.read("DataStore/127.0.0.2.dat"), a + "\r\n");
+  EXPECT_EQ(dir.read("DataStore/127.0.0.3.dat"), b + "\r\n");
+  EXPECT_EQ(rowIps(*core), (std::vector<QString>{"127.0.0.3", "127.0.0.2"}));
+  // Closing out of order still counts the connections really open.
+  first.finish();
+  ASSERT_TRUE(waitUntil([&] { return core->intake().openConnections() == 1; }));
+  EXPECT_EQ(core->activity(), "1 Connections");
+  second.finish();
+  ASSERT_TRUE(waitIdle());
+  EXPECT_EQ(core->activity(), "Idle");
+}
+
+TEST_F(IntakeTest, SecondUploadReplacesTheFirst) {
+  writeDataFile("127.0.0.1", sampleRecord(1, "127.0.0.1"));
+  startServer();
+  ASSERT_EQ(core->state().clientCount(), 1);
+  AuditRecord newer = sampleRecord(2, "127.0.0.1");
+  newer.AuditDate = "09/12/2026 08:00:00";
+  const std::string upload = storedForm(newer);
+  Uploader agent("127.0.0.1", port);
+  ASSERT_TRUE(agent.send(upload + kMarker));
+  ASSERT_TRUE(waitUntil([&] { return core->state().clientTable()[0].AuditDate == newer.AuditDate; }));
+  agent.finish();
+  ASSERT_TRUE(waitIdle());
+  EXPECT_EQ(core->state().clientCount(), 1);
+  EXPECT_EQ(core->state().clientList().rowCount(), 1);
+  EXPECT_EQ(core->state().clientList().row(0).auditDate, "09/12/2026 08:00:00");
+  EXPECT_EQ(core->state().dataFileList().size(), 1u);
+  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), upload + "\r\n");
+  EXPECT_EQ(statuses.front(), "127.0.0.1: Inbound Connection");
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "127.0.0.1: Data Arrival"), statuses.end());
+}
+
+TEST_F(IntakeTest, CorruptUploadIsKeptAsideAndChangesNothing) {
+  const AuditRecord original = sampleRecord(1, "127.0.0.1");
+  writeDataFile("127.0.0.1", original);
+  const std::string before = dir.read("DataStore/127.0.0.1.dat");
+  startServer();
+  const std::string bad = "999\0this is not a zlib stream at all"s;
+  Uploader agent("127.0.0.1", port);
+  ASSERT_TRUE(agent.send(bad + kMarker));
+  ASSERT_TRUE(waitUntil([&] { return !reportsAt(kWhereDataArrival).empty(); }));
+  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), before);
+  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat.rejected"), bad);
+  EXPECT_EQ(dir.list("DataStore"), (std::vector<std::string>{"127.0.0.1.dat", "127.0.0.1.dat.rejected"}));
+  EXPECT_EQ(core->state().clientCount(), 1);
+  EXPECT_EQ(core->state().clientTable()[0].AuditDate, original.AuditDate);
+  EXPECT_NE(reportsAt(kWhereDataArrival)[0].find("127.0.0.1.dat.rejected"), std::string::npos);
+  // A later good upload on the same connection still goes through.
+  AuditRecord newer = sampleRecord(2, "127.0.0.1");
+  newer.AuditDate = "later";
+  ASSERT_TRUE(agent.send(storedForm(newer) + kMarker));
+  ASSERT_TRUE(waitUntil([&] { return core->state().clientTable()[0].AuditDate == "later"; }));
+}
+
+TEST_F(IntakeTest, NewAddressGetsNewRowAndOldOneStays) {
+  writeDataFile("127.0.0.4", sampleRecord(4, "127.0.0.4", "lab"));
+  startServer();
+  Uploader agent("127.0.0.5", port);
+  ASSERT_TRUE(agent.send(storedForm(sampleRecord(4, "127.0.0.5", "lab")) + kMarker));
+  ASSERT_TRUE(waitForClients(2));
+  EXPECT_EQ(rowIps(*core), (std::vector<QString>{"127.0.0.4", "127.0.0.5"}));
+  EXPECT_EQ(dir.list("DataStore"), (std::vector<std::string>{"127.0.0.4.dat", "127.0.0.5.dat"}));
+  ClientTreeModel& tree = core->state().clientTree();
+  ASSERT_EQ(tree.rowCount(), 1);
+  EXPECT_EQ(tree.rowCount(tree.index(0, 0)), 2);
+  EXPECT_EQ(core->state().dataFileList().back(), dir.dataStore() + "127.0.0.5.dat");
+}
+
+TEST_F(IntakeTest, UploadWhileLoadingNeverDuplicatesAClient) {
+  writeDataFile("127.0.0.1", sampleRecord(1, "127.0.0.1"));
+  writeDataFile("127.0.0.2", sampleRecord(2, "127.0.0.2"));
+  writeDataFile("127.0.0.3", sampleRecord(3, "127.0.0.3"));
+  AuditRecord fresh = sampleRecord(3, "127.0.0.3");
+  fresh.AuditDate = "fresh";
+  AuditRecord refreshed = sampleRecord(1, "127.0.0.1");
+  refreshed.AuditDate = "refreshed";
+  view.onFile = [&](const std::string& name) {
+    if (name == "127.0.0.2.dat") {
+      core->storeUpload("127.0.0.3", storedForm(fresh));      // not loaded yet
+      core->storeUpload("127.0.0.1", storedForm(refreshed));  // loaded already
+    }
+  };
+  core = makeCore();
+  ASSERT_TRUE(core->start(view).ok());
+  EXPECT_EQ(rowIps(*core), (std::vector<QString>{"127.0.0.1", "127.0.0.3", "127.0.0.2"}));
+  EXPECT_EQ(core->state().clientCount(), 3);
+  EXPECT_EQ(core->state().dataFileList().size(), 3u);
+  EXPECT_EQ(core->state().clientTable()[*core->state().findClient("127.0.0.3")].AuditDate, "fresh");
+  EXPECT_EQ(core->state().clientTable()[*core->state().findClient("127.0.0.1")].AuditDate, "refreshed");
+  std::set<std::string> files(core->state().dataFileList().begin(), core->state().dataFileList().end());
+  EXPECT_EQ(files.size(), 3u);
+}
+
+TEST_F(IntakeTest, FirstUploadIntoEmptyDataStoreReplacesPlaceholder) {
+  startServer();
+  ASSERT_TRUE(core->state().clientTree().hasPlaceholder());
+  Uploader agent("127.0.0.1", port);
+  ASSERT_TRUE(agent.send(storedForm(sampleRecord(1, "127.0.0.1")) + kMarker));
+  ASSERT_TRUE(waitForClients(1));
+  EXPECT_FALSE(core->state().clientTree().hasPlaceholder());
+  EXPECT_EQ(core->state().dataFileList(), std::vector<std::string>{dir.dataStore() + "127.0.0.1.dat"});
+  EXPECT_EQ(core->state().clientTree().rowCount(), 1);
+}
+
+TEST_F(IntakeTest, OversizedUploadIsCutOffOthersGoOn) {
+  IntakeLimits limits;
+  limits.perConnection = 4096;
+  startServer(limits);
+  Uploader big("127.0.0.8", port);
+  Uploader good("127.0.0.9", port);
+  ASSERT_TRUE(waitUntil([&] { return core->intake().openConnections() == 2; }));
+  big.send(std::string(3000, 'a'));
+  big.send(std::string(3000, 'b'));
+  ASSERT_TRUE(waitUntil([&] { return big.socket().state() == QAbstractSocket::UnconnectedState; }));
+  const auto reports = reportsAt(kWhereDataArrival);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find("127.0.0.8"), std::string::npos);
+  EXPECT_EQ(core->intake().openConnections(), 1);
+  const std::string upload = storedForm(sampleRecord(9, "127.0.0.9", "x", 0, 0));
+  ASSERT_LT(upload.size(), 4096u);
+  ASSERT_TRUE(good.send(upload + kMarker));
+  ASSERT_TRUE(waitForClients(1));
+  EXPECT_FALSE(dir.exists("DataStore/127.0.0.8.dat"));
+}
+
+TEST_F(IntakeTest, TotalOfAllBuffersIsBounded) {
+  IntakeLimits limits;
+  limits.perConnection = 4096;
+  limits.total = 5000;
+  startServer(limits);
+  Uploader one("127.0.0.8", port);
+  Uploader two("127.0.0.9", port);
+  ASSERT_TRUE(one.send(std::string(3000, 'a')));
+  ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == 3000; }));
+  two.send(std::string(3000, 'b'));
+  ASSERT_TRUE(waitUntil([&] { return two.socket().state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(reportsAt(kWhereDataArrival).size(), 1u);
+  EXPECT_EQ(core->intake().totalBuffered(), 3000u);
+}
+
+TEST_F(IntakeTest, BufferOfAClosedConnectionIsDropped) {
+  startServer();
+  {
+    Uploader partial("127.0.0.1", port);
+    ASSERT_TRUE(partial.send("stale bytes that never got their marker"));
+    ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() > 0; }));
+    partial.finish();
+    ASSERT_TRUE(waitIdle());
+  }
+  EXPECT_EQ(core->intake().totalBuffered(), 0u);
+  const std::string upload = storedForm(sampleRecord(1, "127.0.0.1"));
+  Uploader agent("127.0.0.1", port);
+  ASSERT_TRUE(agent.send(upload + kMarker));
+  ASSERT_TRUE(waitForClients(1));
+  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), upload + "\r\n");
+  EXPECT_TRUE(reportsAt(kWhereDataArrival).empty());
+}
+
+TEST_F(IntakeTest, UploadEndingWithTheCloseIsStored) {
+  startServer();
+  const std::string upload = storedForm(sampleRecord(1, "127.0.0.1"));
+  Uploader agent("127.0.0.1", port);
+  agent.socket().write((upload + kMarker).data(), static_cast<qint64>(upload.size() + kMarker.size()));
+  agent.finish();
+  ASSERT_TRUE(waitForClients(1));
+  ASSERT_TRUE(waitIdle());
+  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), upload + "\r\n");
+}
+
+TEST(AtomicWriteTest, ReplacesWholeOrNotAtAll) {
+  TempFolder dir;
+  dir.write("DataStore/a.dat", "old");
+  ASSERT_TRUE(writeFileAtomically(dir.dataStore() + "a.dat", "new contents").ok());
+  EXPECT_EQ(dir.read("DataStore/a.dat"), "new contents");
+  EXPECT_EQ(dir.list("DataStore"), std::vector<std::string>{"a.dat"});  // no temporary left
+  Status st = writeFileAtomically(dir.path() + "missing-folder/a.dat", "x");
+  EXPECT_FALSE(st.ok());
+  EXPECT_EQ(st.number(), kErrPathAccess);
+}
+
+}  // namespace
+}  // namespace quorvane
