@@ -131,6 +131,10 @@ TEST(clsHuffman, NodeSelectionTieBreaking) {
        {{'a', "0"}, {'b', "11"}, {'c', "10"}}},
       {"lightest node replaces A when A is at least B", "aaaaabbbbc",
        {{'a', "0"}, {'b', "11"}, {'c', "10"}}},
+      {"lighter node replaces A when A and B weigh the same", "aabbc",
+       {{'a', "0"}, {'b', "11"}, {'c', "10"}}},
+      {"node as heavy as B leaves B in place", "abbcc",
+       {{'a', "10"}, {'b', "11"}, {'c', "0"}}},
       {"equal counts: first value gets the left code", std::string(500, 'q') + std::string(500, 'p'),
        {{'p', "0"}, {'q', "1"}}},
   };
