@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <new>
 #include <random>
 #include <system_error>
@@ -31,6 +32,9 @@ Expected<std::string> compressString(std::string_view data, int level) {
   if (level < Z_DEFAULT_COMPRESSION || level > Z_BEST_COMPRESSION) {
     return Status::Error(kErrCompressFailed, "Compression level out of range: " + std::to_string(level),
                          "compressString()");
+  }
+  if (data.size() > std::numeric_limits<uLong>::max() / 2) {
+    return Status::Error(kErrCompressFailed, "The data is too long for zlib", "compressString()");
   }
   uLongf capacity = compressBound(static_cast<uLong>(data.size()));
   std::string out(capacity, '\0');

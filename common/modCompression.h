@@ -37,7 +37,8 @@ Status compressFile(const std::filesystem::path& path);
 // stream is damaged, ends early, or holds more than that.
 Expected<std::string> decompressString(std::string_view stream, std::uint64_t uncompressedLength);
 
-// Builds the stored-file form of `data` (no trailing CR LF).
+// Builds the stored-file form of `data` (no trailing CR LF). Throws
+// std::bad_alloc only when zlib runs out of memory.
 std::string makeStoredForm(std::string_view data);
 
 // Reads the stored-file form: parses and checks the length, inflates the rest.
