@@ -1,0 +1,85 @@
+// The command line (one named row per form, good and bad), the request
+// button captions, and the standard-error block of a message box.
+#include "server/core/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include "server/core/MessageSink.h"
+
+namespace quorvane {
+namespace {
+
+using Mode = ServerOptions::Mode;
+
+struct LineCase {
+  const char* name;
+  std::vector<std::string> args;
+  bool ok;
+  Mode mode;
+};
+
+const LineCase kLines[] = {
+    {"Nothing", {}, true, Mode::Window},
+    {"Dir", {"--dir", "/srv/q"}, true, Mode::Window},
+    {"Headless", {"--headless", "--dir", "/srv/q"}, true, Mode::Headless},
+    {"Send", {"--send", "Request Re-Audit", "--to", "127.0.0.1,127.0.0.2"}, true, Mode::Send},
+    {"SendMessage", {"--send", "Send Message", "--to", "127.0.0.1", "--message", ""}, true, Mode::Send},
+    {"Screenshot", {"--screenshot", "/tmp/shots"}, true, Mode::Screenshot},
+    {"Help", {"--help"}, true, Mode::Help},
+    {"UnknownCaption", {"--send", "Format Disk", "--to", "127.0.0.1"}, false, Mode::Window},
+    {"CaptionCaseMatters", {"--send", "request re-audit", "--to", "127.0.0.1"}, false, Mode::Window},
+    {"SendWithoutTo", {"--send", "Close Quorvane"}, false, Mode::Window},
+    {"EmptyTo", {"--send", "Close Quorvane", "--to", ","}, false, Mode::Window},
+    {"MessageWithoutText", {"--send", "Send Message", "--to", "127.0.0.1"}, false, Mode::Window},
+    {"TextWithOtherButton", {"--send", "Reboot Windows", "--to", "127.0.0.1", "--message", "x"}, false, Mode::Window},
+    {"ToWithoutSend", {"--to", "127.0.0.1"}, false, Mode::Window},
+    {"HeadlessAndScreenshot", {"--headless", "--screenshot", "/tmp"}, false, Mode::Window},
+    {"DirWithoutValue", {"--dir"}, false, Mode::Window},
+    {"UnknownFlag", {"--verbose"}, false, Mode::Window},
+};
+
+class CommandLineTest : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(CommandLineTest, Parses) {
+  Expected<ServerOptions> o = parseServerCommandLine(GetParam().args);
+  ASSERT_EQ(o.ok(), GetParam().ok) << o.status().description();
+  if (!o.ok()) {
+    EXPECT_EQ(o.status().number(), kExitUsage);
+    return;
+  }
+  EXPECT_EQ(o->mode, GetParam().mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, CommandLineTest, ::testing::ValuesIn(kLines),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CommandLineTest, SendDetails) {
+  Expected<ServerOptions> o = parseServerCommandLine(
+      {"--dir", "/srv/q", "--send", "Send Message", "--to", "127.0.0.1,,127.0.0.3", "--message", "Hi all"});
+  ASSERT_TRUE(o.ok());
+  EXPECT_EQ(o->dir, "/srv/q");
+  EXPECT_EQ(o->sendCode, CommandCode::Message);
+  EXPECT_EQ(o->sendTo, (std::vector<std::string>{"127.0.0.1", "127.0.0.3"}));
+  EXPECT_EQ(o->message, "Hi all");
+}
+
+TEST(CommandCaptionTest, EveryButtonHasItsCode) {
+  EXPECT_EQ(commandCodeForCaption("Request Re-Audit"), CommandCode::ReAudit);
+  EXPECT_EQ(commandCodeForCaption("Close Quorvane"), CommandCode::Quit);
+  EXPECT_EQ(commandCodeForCaption("Shutdown Windows"), CommandCode::PowerOff);
+  EXPECT_EQ(commandCodeForCaption("Reboot Windows"), CommandCode::Reboot);
+  EXPECT_EQ(commandCodeForCaption("Log-Off Windows"), CommandCode::LogOff);
+  EXPECT_EQ(commandCodeForCaption("Send Message"), CommandCode::Message);
+  EXPECT_EQ(commandCodeForCaption("Check Client Status"), CommandCode::CheckStatus);
+  EXPECT_EQ(requestButtons().size(), 6u);
+}
+
+TEST(MessageBlockTest, CrLfBecomeLineBreaks) {
+  EXPECT_EQ(formatMessageBlock("QuorvaneServer", "Error in : x\r\n\r\nError Number : 13", 16),
+            "== QuorvaneServer (style 16) ==\nError in : x\n\nError Number : 13\n==\n");
+  EXPECT_EQ(formatMessageBlock("T", "", 64), "== T (style 64) ==\n\n==\n");
+  EXPECT_EQ(formatMessageBlock("T", "caf\xE9\rx", 0), "== T (style 0) ==\ncaf\xC3\xA9\rx\n==\n");
+}
+
+}  // namespace
+}  // namespace quorvane
