@@ -73,7 +73,7 @@ class Writer {
       u32(static_cast<std::uint32_t>(v.lowerBound));
       for (const auto& item : v.items) value(item);
     } else {
-      forEachField(v, [this](std::string_view, const auto& member) { value(member); });
+      forEachField(v, [this](std::string_view, const auto& member) { this->value(member); });
     }
   }
 

@@ -215,7 +215,7 @@ class RandomFiller {
       v.items.resize(pick(5));
       for (auto& item : v.items) fill(item);
     } else {
-      forEachField(v, [this](std::string_view, auto& member) { fill(member); });
+      forEachField(v, [this](std::string_view, auto& member) { this->fill(member); });
     }
   }
 

@@ -23,6 +23,8 @@
 
 namespace {
 
+using namespace quorvane;  // the codec filters are found here or globally
+
 constexpr std::string_view kUsage =
     "Usage:\n"
     "  quorvane-audit dump FILE\n"
@@ -123,8 +125,8 @@ int run(int argc, char** argv) {
     const std::string_view mode = argv[2];
     if (mode != "encode" && mode != "decode")
       return usageError(std::string(command) + ": unknown mode \"" + std::string(mode) + "\"");
-    return command == "he3" ? quorvane::runHe3(mode, std::cin, std::cout, std::cerr)
-                            : quorvane::runB64(mode, std::cin, std::cout, std::cerr);
+    return command == "he3" ? runHe3(mode, std::cin, std::cout, std::cerr)
+                            : runB64(mode, std::cin, std::cout, std::cerr);
   }
   return usageError("unknown command \"" + std::string(command) + "\"");
 }
