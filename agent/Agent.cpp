@@ -1,0 +1,473 @@
+#include "agent/Agent.h"
+
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "agent/AgentProtocol.h"
+#include "agent/HostResolver.h"
+#include "agent/modMisc.h"
+#include "common/modCompression.h"
+#include "common/modZlib.h"
+
+namespace quorvane::agent {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr std::string_view kModule = "frmMain";
+constexpr const char* kPasswordPrompt = "Please enter your password below ...";
+}  // namespace
+
+Agent::Agent(asio::io_context& io, HostResolver& resolver, AgentConfig config)
+    : io_(io),
+      support_(io, resolver),
+      folder_(std::move(config.programFolder)),
+      desktop_(std::move(config.desktop)),
+      power_(std::move(config.power)),
+      getInfo_(std::move(config.getInfo)),
+      random_(std::move(config.random)),
+      temporaryFolder_(std::move(config.temporaryFolder)),
+      onEnd_(std::move(config.onEnd)),
+      sckConnect_(support_),
+      sckListen_(support_),
+      tmrAuditDelay_(io, [this] { tmrAuditDelay_Timer(); }),
+      tmrTimeout_(io, [this] { tmrTimeout_Timer(); }) {
+  if (!random_) {
+    auto gen = std::make_shared<std::mt19937_64>(std::random_device{}());
+    random_ = [gen] { return std::uniform_real_distribution<double>(0.0, 1.0)(*gen); };
+  }
+  if (temporaryFolder_.empty()) temporaryFolder_ = getTemporaryPath();
+  tmrTimeout_.Interval(config.timeoutMs);
+
+  sckConnect_.events.OnConnect = [this] { sckConnect_OnConnect(); };
+  sckConnect_.events.OnDataArrival = [this](long n) { sckConnect_OnDataArrival(n); };
+  sckConnect_.events.OnSendComplete = [this] { sckConnect_OnSendComplete(); };
+  sckConnect_.events.OnError = [this](SocketError& e) { sckConnect_OnError(e); };
+  sckListen_.events.OnConnectionRequest = [this](long id) { sckListen_OnConnectionRequest(id); };
+  sckListen_.events.OnDataArrival = [this](long n) { sckListen_OnDataArrival(n); };
+  sckListen_.events.OnClose = [this] { sckListen_OnClose(); };
+}
+
+Agent::~Agent() {
+  alive_.reset();
+  if (desktop_ && iconShown_) desktop_->removeTrayIcon();
+}
+
+// ---------------------------------------------------------------------------
+// Plumbing
+
+void Agent::letPendingEventsRun() {
+  if (!ended_) support_.letPendingEventsRun();
+}
+
+void Agent::endProgram(int status) {
+  if (ended_) return;
+  ended_ = true;
+  exitStatus_ = status;
+  tmrAuditDelay_.Enabled(false);
+  tmrTimeout_.Enabled(false);
+  for (CSocket* s : {&sckListen_, &sckConnect_}) {
+    s->events = {};
+    try {
+      s->CloseSocket();
+    } catch (const RaisedError&) {
+    }
+  }
+  if (inputBoxOpen_) {
+    inputBoxOpen_ = false;
+    desktop_->closeInputBox();
+  }
+  lock_.reset();
+  if (onEnd_) onEnd_(status);
+}
+
+void Agent::report(std::string_view procedure, long number, std::string_view description,
+                   long line) {
+  desktop_->messageBox(
+      formatErrorReport(errorLocation(kProjectAgent, kModule, procedure), number, description, line),
+      platform::kMbCritical, kAppTitle);
+}
+
+template <class F>
+void Agent::guarded(std::string_view procedure, F&& body) {
+  if (ended_) return;
+  try {
+    body();
+  } catch (const RaisedError& e) {
+    if (!ended_) report(procedure, e.number(), e.description(), e.line());
+  } catch (const fs::filesystem_error& e) {
+    if (!ended_) report(procedure, 75, std::string("Path/File access error (") + e.what() + ")", 0);
+  } catch (const std::bad_alloc&) {
+    if (!ended_) report(procedure, 7, "Out of memory", 0);
+  } catch (const std::exception& e) {
+    if (!ended_) report(procedure, 51, std::string("Internal error (") + e.what() + ")", 0);
+  }
+}
+
+void Agent::createIcon() {
+  iconShown_ = desktop_->addTrayIcon(kTrayTip, [this](int message) { Picture1_MouseMove(message); });
+}
+
+void Agent::deleteIcon() {
+  desktop_->removeTrayIcon();
+  iconShown_ = false;
+}
+
+void Agent::clearFlags() {
+  blnQuitPending_ = blnPowerOffPending_ = blnRebootPending_ = blnLogOffPending_ =
+      blnMessagePending_ = false;
+}
+
+// ---------------------------------------------------------------------------
+// Start-up and end
+
+void Agent::startupError(const std::string& text, int style, std::string_view title) {
+  desktop_->messageBox(text, style, title);
+  deleteIcon();
+  endProgram(1);
+}
+
+bool Agent::Form_Load() {
+  // 1-2: the command tokens are constants; the sockets exist with the agent.
+  long line = 0;
+  try {
+    // 3: the compression library.
+    line = 3;
+    if (Status z = checkForZlib(); !z) throw RaisedError(z);
+
+    // 4: one agent per folder.
+    line = 4;
+    auto lock = platform::acquireInstanceLock(folder_);
+    if (!lock) throw RaisedError(lock.status());
+    if (lock->outcome == platform::LockOutcome::HeldElsewhere) {
+      endProgram(0);
+      return false;
+    }
+    lock_ = std::move(lock->lock);
+
+    // 5: no settings at all: audit once and end.
+    line = 5;
+    const fs::path settingsFile = folder_ / kSettingsFileName;
+    blnQuitPending_ = FileLen2(settingsFile) == 0;
+
+    // 6: the main form stays hidden. 7-8: read the settings.
+    line = 7;
+    if (!fs::exists(settingsFile)) {
+      if (Status st = writeWholeFile(settingsFile, ""); !st) throw RaisedError(st);
+    }
+    auto text = readWholeFile(settingsFile);
+    if (!text) throw RaisedError(text.status());
+    SettingsResult parsed = parseClientSettings(*text, random_);
+    settings_ = parsed.settings;
+    sckConnect_.RemotePort(settings_.lngConnectPort);
+    if (parsed.error) {
+      strExpectedType_ = parsed.error->expectedType;
+      if (parsed.error->typeMismatch()) {
+        startupError(criticalSettingsText(*parsed.error), platform::kMbCritical, kCriticalTitle);
+      } else {
+        startupError(otherSettingsErrorText(parsed.error->number, parsed.error->description,
+                                            parsed.error->line),
+                     platform::kMbOkOnly, kAppTitle);
+      }
+      return false;
+    }
+    if (settings_.auditDelayMs) tmrAuditDelay_.Interval(*settings_.auditDelayMs);
+
+    // 9: the tray icon.
+    line = 9;
+    if (settings_.blnShowSystemTray) createIcon();
+
+    // 10: listen for commands.
+    line = 10;
+    if (settings_.lngListenPort != 0) {
+      sckListen_.LocalPort(settings_.lngListenPort);
+      sckListen_.Listen();
+    }
+  } catch (const RaisedError& e) {
+    startupError(otherSettingsErrorText(e.number(), e.description(), line), platform::kMbOkOnly,
+                 kAppTitle);
+    return false;
+  } catch (const std::exception& e) {
+    startupError(otherSettingsErrorText(51, e.what(), line), platform::kMbOkOnly, kAppTitle);
+    return false;
+  }
+
+  // tmrTimeout runs from the start: it first fires one interval after it.
+  tmrTimeout_.Enabled(true);
+  // 11: the first audit, at once.
+  doGetInfo();
+  return !ended_;
+}
+
+void Agent::Form_Unload() {
+  if (ended_) return;
+  std::weak_ptr<int> alive = alive_;
+  letPendingEventsRun();
+  if (alive.expired() || ended_) return;
+  try {
+    sckListen_.CloseSocket();
+  } catch (const RaisedError&) {
+  }
+  letPendingEventsRun();
+  if (alive.expired() || ended_) return;
+  try {
+    sckConnect_.CloseSocket();
+  } catch (const RaisedError&) {
+  }
+  letPendingEventsRun();
+  if (alive.expired() || ended_) return;
+  deleteIcon();
+  letPendingEventsRun();
+  if (alive.expired() || ended_) return;
+  endProgram(0);
+}
+
+// ---------------------------------------------------------------------------
+// Tray icon, menu and the password dialog
+
+void Agent::Picture1_MouseMove(int message) {
+  guarded("Picture1_MouseMove", [&] {
+    if (message != platform::kTrayRightButtonDown) return;
+    std::weak_ptr<int> alive = alive_;
+    desktop_->bringToForeground();
+    letPendingEventsRun();
+    if (alive.expired() || ended_) return;
+    const int choice = desktop_->popupMenu({"Quit"});
+    if (choice == 0) mnuSubItem_Click();
+    if (alive.expired() || ended_) return;
+    letPendingEventsRun();
+    if (alive.expired() || ended_) return;
+    letPendingEventsRun();
+  });
+}
+
+void Agent::mnuSubItem_Click() {
+  guarded("mnuSubItem_Click", [&] {
+    if (settings_.blnAllowQuit) {
+      const int answer = desktop_->messageBox("Are you sure you want to Quit",
+                                              platform::kMbYesNo | platform::kMbCritical, kAppTitle);
+      if (answer == platform::kAnswerYes) Form_Unload();
+      return;
+    }
+    // frmInputBox: modeless; the menu handler returns at once.
+    inputBoxOpen_ = true;
+    desktop_->showInputBox(
+        kPasswordPrompt,
+        {[this](const std::string& text) { frmInputBox_cmdOk_Click(text); },
+         [this] { frmInputBox_cmdCancel_Click(); },
+         [this] { return frmInputBox_Form_QueryUnload(); }});
+  });
+}
+
+void Agent::frmInputBox_cmdOk_Click(const std::string& text) {
+  if (ended_ || !inputBoxOpen_) return;
+  inputBoxOpen_ = false;
+  desktop_->closeInputBox();
+  if (text == settings_.strQuitPassword) {
+    Form_Unload();
+    return;
+  }
+  desktop_->messageBox("Invalid Password", platform::kMbCritical, kAppTitle);
+}
+
+void Agent::frmInputBox_cmdCancel_Click() {
+  if (!inputBoxOpen_) return;
+  inputBoxOpen_ = false;
+  desktop_->closeInputBox();
+}
+
+bool Agent::frmInputBox_Form_QueryUnload() {
+  return true;  // only the two buttons close the dialog
+}
+
+// ---------------------------------------------------------------------------
+// The audit cycle
+
+void Agent::doGetInfo() {
+  fs::path tempFile;
+  guarded("doGetInfo", [&] {
+    record_ = AuditRecord{};
+    record_.ListenPortNumber = settings_.lngListenPort;
+    blnAuditing_ = true;
+    std::weak_ptr<int> alive = alive_;
+    if (getInfo_) getInfo_(record_);
+    if (alive.expired() || ended_) return;
+
+    auto saved = saveToTempFile(record_, folder_, temporaryFolder_);
+    if (!saved) throw RaisedError(saved.status());
+    tempFile = *saved;
+    if (Status st = compressFile(tempFile); !st) throw RaisedError(st);
+    const fs::path target = folder_ / (record_.Hardware.Network.IP + ".dat");
+    fs::copy_file(tempFile, target, fs::copy_options::overwrite_existing);
+    auditFile_ = target;
+    std::error_code ec;
+    fs::remove(tempFile, ec);
+    tempFile.clear();
+    blnAuditing_ = false;
+
+    if (blnQuitPending_) {
+      deleteIcon();
+      endProgram(0);
+      return;
+    }
+    if (settings_.strServerIP.empty()) return;
+    if (settings_.lngReauditMin != -1 && tmrAuditDelay_.Interval() > 0) {
+      tmrAuditDelay_.Enabled(true);
+      return;
+    }
+    // No delay (none configured, or a drawn delay of 0 s): send at once.
+    startUpload();
+  });
+  if (!tempFile.empty()) {  // an error left it behind: its content is of no use now
+    std::error_code ec;
+    fs::remove(tempFile, ec);
+  }
+}
+
+void Agent::startUpload() {
+  sckConnect_.CloseSocket();
+  sckConnect_.Connect(settings_.strServerIP, settings_.lngConnectPort);
+  tmrTimeout_.Enabled(true);
+}
+
+void Agent::tmrAuditDelay_Timer() {
+  guarded("tmrAuditDelay_Timer", [&] {
+    tmrAuditDelay_.Enabled(false);
+    startUpload();
+  });
+}
+
+void Agent::tmrTimeout_Timer() {
+  guarded("tmrTimeout_Timer", [&] {
+    tmrTimeout_.Enabled(false);
+    blnAuditing_ = false;
+    if (settings_.lngListenPort != 0) {
+      sckListen_.CloseSocket();
+      sckListen_.LocalPort(settings_.lngListenPort);
+      sckListen_.Listen();
+    }
+    sckConnect_.CloseSocket();
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Upload
+
+void Agent::sckConnect_OnConnect() {
+  guarded("sckConnect_OnConnect", [&] {
+    // The file the last audit wrote (named after the record's IP address).
+    if (auditFile_.empty() || !fs::is_regular_file(auditFile_)) return;
+    auto bytes = readWholeFile(auditFile_);
+    if (!bytes) throw RaisedError(bytes.status());
+    strAuditData_ = std::move(*bytes);
+    blnEndMarkerSent_ = false;
+    sckConnect_.SendData(strAuditData_);
+  });
+}
+
+void Agent::sckConnect_OnSendComplete() {
+  guarded("sckConnect_OnSendComplete", [&] {
+    if (!blnEndMarkerSent_) {
+      blnEndMarkerSent_ = true;
+      sckConnect_.SendData(EndMarker);
+    } else {
+      strAuditData_.clear();
+      sckConnect_.CloseSocket();
+    }
+  });
+}
+
+void Agent::sckConnect_OnDataArrival(long) {
+  guarded("sckConnect_OnDataArrival", [&] { sckConnect_.GetData(); });
+}
+
+void Agent::sckConnect_OnError(SocketError&) {
+  guarded("sckConnect_OnError", [&] { sckConnect_.CloseSocket(); });
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void Agent::sckListen_OnConnectionRequest(long requestID) {
+  guarded("sckListen_OnConnectionRequest", [&] {
+    sckListen_.CloseSocket();
+    sckListen_.Accept(requestID);
+  });
+}
+
+void Agent::sckListen_OnDataArrival(long) {
+  guarded("sckListen_OnDataArrival", [&] {
+    const std::string data = sckListen_.GetData();
+    if (data == tokAudit) {
+      sckListen_.CloseSocket();
+      std::weak_ptr<int> alive = alive_;
+      letPendingEventsRun();
+      if (alive.expired() || ended_) return;
+      if (!blnAuditing_) doGetInfo();
+    } else if (data == tokQuit) {
+      sckListen_.CloseSocket();
+      blnQuitPending_ = true;
+    } else if (data == tokPowerOff) {
+      sckListen_.CloseSocket();
+      blnPowerOffPending_ = true;
+    } else if (data == tokReboot) {
+      sckListen_.CloseSocket();
+      blnRebootPending_ = true;
+    } else if (data == tokLogOff) {
+      sckListen_.CloseSocket();
+      blnLogOffPending_ = true;
+    } else if (data == tokHangUp) {
+      sckListen_.CloseSocket();
+    } else if (data.size() >= tokMessage.size() && data.compare(0, 3, tokMessage) == 0) {
+      sckListen_.CloseSocket();
+      blnMessagePending_ = true;
+      strMessageText_ = data.substr(3);
+    }
+    // Anything else: ignored; the connection stays open.
+  });
+}
+
+void Agent::listenAgain() {
+  if (settings_.lngListenPort == 0) return;
+  sckListen_.LocalPort(settings_.lngListenPort);
+  sckListen_.Listen();
+}
+
+void Agent::performPower(platform::PowerAction action, std::string_view procedure) {
+  // AdjustToken belongs to the system backend: it asks with the rights it needs.
+  Status st = power_ ? power_->perform(action) : Status::Error(5, "No power backend");
+  if (!st) report(procedure, st.number(), st.description(), 0);
+}
+
+void Agent::sckListen_OnClose() {
+  guarded("sckListen_OnClose", [&] {
+    if (blnQuitPending_) {
+      deleteIcon();
+      endProgram(0);
+    } else if (blnPowerOffPending_) {
+      performPower(platform::PowerAction::PowerOff, "sckListen_OnClose");
+      clearFlags();
+      listenAgain();
+    } else if (blnRebootPending_) {
+      performPower(platform::PowerAction::Reboot, "sckListen_OnClose");
+      clearFlags();
+      listenAgain();
+    } else if (blnLogOffPending_) {
+      performPower(platform::PowerAction::LogOff, "sckListen_OnClose");
+      clearFlags();
+      listenAgain();
+    } else if (blnMessagePending_) {
+      clearFlags();
+      const std::string text = std::move(strMessageText_);
+      strMessageText_.clear();
+      listenAgain();
+      desktop_->messageBox(text, platform::kMbInformation, kAppTitle);
+    } else {
+      clearFlags();
+      listenAgain();
+    }
+  });
+}
+
+}  // namespace quorvane::agent

@@ -1,0 +1,167 @@
+// Agent: one running QuorvanePro (the hidden main form and its state).
+//
+// One Agent owns everything that was module-level state of the program: its
+// settings, the two sockets sckConnect and sckListen, the timers
+// tmrAuditDelay and tmrTimeout, the current AuditRecord, its desktop, its
+// power backend and its machine (platform) backend. Many Agents can run on
+// one io_context (one thread); nothing is shared between them but the loop
+// and the host-name resolver.
+//
+// The agent never ends the process itself: every end (quit command, menu,
+// audit-once mode, a start-up error, a second instance) calls the `onEnd`
+// hook once with the exit status (0 for an orderly end, 1 after a start-up
+// error). The program turns it into the process's exit; a simulator stops
+// that one agent. After the hook the agent does nothing more; it may be
+// destroyed once the handler that ended it has returned.
+//
+// Every procedure follows the error-report convention: an unexpected error
+// is shown in a critical message box ("Error in : QuorvanePro.frmMain.<proc>"
+// ...) and the procedure returns; the agent keeps running.
+#pragma once
+
+#include <asio.hpp>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "agent/AgentSettings.h"
+#include "agent/CSocket.h"
+#include "agent/MSocketSupport.h"
+#include "agent/Timer.h"
+#include "common/AuditRecord.h"
+#include "common/ErrorReport.h"
+#include "platform/Desktop.h"
+#include "platform/InstanceLock.h"
+#include "platform/Power.h"
+
+namespace quorvane::agent {
+
+// The program's title on its message boxes, and the tray icon's tip.
+inline constexpr std::string_view kAppTitle = "QuorvanePro";
+inline constexpr std::string_view kTrayTip = "Quorvane Pro";
+inline constexpr std::string_view kSettingsFileName = "clientSettings.txt";
+
+class Agent;
+
+struct AgentConfig {
+  // Everything the agent keeps beside itself: settings, audit file, lock, Temp.
+  std::filesystem::path programFolder;
+  std::unique_ptr<platform::Desktop> desktop;
+  std::unique_ptr<platform::PowerControl> power;
+  // Fills the reset record (the collectors). Errors are reported inside.
+  std::function<void(AuditRecord&)> getInfo;
+  // Uniform in [0, 1) for the ReauditDelayTime draw; a seeded one by default.
+  std::function<double()> random;
+  // Where temporary files go; the system's temporary folder when empty.
+  std::filesystem::path temporaryFolder;
+  // tmrTimeout's interval.
+  std::int64_t timeoutMs = 15000;
+  // Called once when the agent ends, with the exit status.
+  std::function<void(int exitStatus)> onEnd;
+};
+
+class Agent {
+ public:
+  Agent(asio::io_context& io, HostResolver& resolver, AgentConfig config);
+  ~Agent();
+  Agent(const Agent&) = delete;
+  Agent& operator=(const Agent&) = delete;
+
+  // Start-up. Returns false when the agent ended during it.
+  bool Form_Load();
+  // The orderly end (menu, dialog, termination signal).
+  void Form_Unload();
+
+  // Tray icon callback and the "Quit" menu item.
+  void Picture1_MouseMove(int message);
+  void mnuSubItem_Click();
+  // The password dialog.
+  void frmInputBox_cmdOk_Click(const std::string& text);
+  void frmInputBox_cmdCancel_Click();
+  bool frmInputBox_Form_QueryUnload();
+
+  // The audit cycle and the timers.
+  void doGetInfo();
+  void tmrAuditDelay_Timer();
+  void tmrTimeout_Timer();
+
+  // --- read-only views for hosts and tests --------------------------------
+  bool ended() const { return ended_; }
+  std::optional<int> exitStatus() const { return exitStatus_; }
+  const AgentSettings& settings() const { return settings_; }
+  const AuditRecord& record() const { return record_; }
+  const std::filesystem::path& programFolder() const { return folder_; }
+  // The audit file the last audit wrote (empty before the first).
+  const std::filesystem::path& auditFile() const { return auditFile_; }
+  const CSocket& listenSocket() const { return sckListen_; }
+  const CSocket& connectSocket() const { return sckConnect_; }
+  bool auditing() const { return blnAuditing_; }
+  bool quitPending() const { return blnQuitPending_; }
+  const Timer& auditDelayTimer() const { return tmrAuditDelay_; }
+  const Timer& timeoutTimer() const { return tmrTimeout_; }
+  platform::Desktop& desktop() { return *desktop_; }
+
+ private:
+  void letPendingEventsRun();
+  void endProgram(int status);
+  void createIcon();
+  void deleteIcon();
+  void clearFlags();
+  void listenAgain();
+  void startUpload();
+  void startupError(const std::string& text, int style, std::string_view title);
+  void report(std::string_view procedure, long number, std::string_view description, long line);
+  // Runs `body` under the error-report convention of `procedure`.
+  template <class F>
+  void guarded(std::string_view procedure, F&& body);
+
+  void sckConnect_OnConnect();
+  void sckConnect_OnDataArrival(long bytesTotal);
+  void sckConnect_OnSendComplete();
+  void sckConnect_OnError(SocketError& error);
+  void sckListen_OnConnectionRequest(long requestID);
+  void sckListen_OnDataArrival(long bytesTotal);
+  void sckListen_OnClose();
+  void performPower(platform::PowerAction action, std::string_view procedure);
+
+  asio::io_context& io_;
+  MSocketSupport support_;
+  std::filesystem::path folder_;
+  std::unique_ptr<platform::Desktop> desktop_;
+  std::unique_ptr<platform::PowerControl> power_;
+  std::function<void(AuditRecord&)> getInfo_;
+  std::function<double()> random_;
+  std::filesystem::path temporaryFolder_;
+  std::function<void(int)> onEnd_;
+
+  CSocket sckConnect_;
+  CSocket sckListen_;
+  Timer tmrAuditDelay_;
+  Timer tmrTimeout_;
+  std::unique_ptr<platform::InstanceLock> lock_;
+
+  AgentSettings settings_;
+  AuditRecord record_;
+  std::filesystem::path auditFile_;
+  std::string strExpectedType_;
+  std::string strAuditData_;
+  std::string strMessageText_;
+  bool blnAuditing_ = false;
+  bool blnEndMarkerSent_ = false;
+  bool blnQuitPending_ = false;
+  bool blnPowerOffPending_ = false;
+  bool blnRebootPending_ = false;
+  bool blnLogOffPending_ = false;
+  bool blnMessagePending_ = false;
+  bool iconShown_ = false;
+  bool inputBoxOpen_ = false;
+  bool ended_ = false;
+  std::optional<int> exitStatus_;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+}  // namespace quorvane::agent

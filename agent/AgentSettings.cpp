@@ -1,0 +1,198 @@
+#include "agent/AgentSettings.h"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace quorvane::agent {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+// Lines end at CR LF or at a lone LF.
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n') continue;
+    std::size_t end = i;
+    if (end > start && text[end - 1] == '\r') --end;
+    lines.push_back(text.substr(start, end - start));
+    start = i + 1;
+  }
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+}  // namespace
+
+Converted toInteger(std::string_view text) {
+  std::size_t i = 0, n = text.size();
+  while (i < n && isBlank(text[i])) ++i;
+  while (n > i && isBlank(text[n - 1])) --n;
+  std::string_view t = text.substr(i, n - i);
+  if (t.empty()) return {std::nullopt, 13};
+  bool negative = false;
+  std::size_t p = 0;
+  if (t[p] == '+' || t[p] == '-') {
+    negative = t[p] == '-';
+    ++p;
+  }
+  long double whole = 0;
+  bool digits = false;
+  while (p < t.size() && t[p] >= '0' && t[p] <= '9') {
+    whole = whole * 10 + (t[p] - '0');
+    digits = true;
+    ++p;
+  }
+  long double fraction = 0, scale = 1;
+  if (p < t.size() && t[p] == '.') {
+    ++p;
+    while (p < t.size() && t[p] >= '0' && t[p] <= '9') {
+      scale /= 10;
+      fraction += (t[p] - '0') * scale;
+      digits = true;
+      ++p;
+    }
+  }
+  if (!digits || p != t.size()) return {std::nullopt, 13};
+  // Round half to even.
+  long double r = whole;
+  if (fraction > 0.5L || (fraction == 0.5L && std::fmod(whole, 2.0L) != 0)) r += 1;
+  if (negative) r = -r;
+  if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max()) {
+    return {std::nullopt, 6};
+  }
+  return {static_cast<std::int32_t>(r), 0};
+}
+
+std::optional<bool> toBoolean(std::string_view text, long* error) {
+  const std::string l = lower(text);
+  if (l == "true") return true;
+  if (l == "false") return false;
+  Converted c = toInteger(text);
+  if (c.value) return *c.value != 0;
+  if (c.error == 6) return true;  // a number, just a large one: not zero
+  if (error) *error = c.error;
+  return std::nullopt;
+}
+
+SettingsResult parseClientSettings(std::string_view text, const std::function<double()>& random) {
+  SettingsResult result;
+  AgentSettings& s = result.settings;
+  const auto lines = splitLines(text);
+  long lineNo = 0;
+  for (std::string_view line : lines) {
+    ++lineNo;
+    bool onlySpaces = true;
+    for (char c : line) onlySpaces = onlySpaces && c == ' ';
+    if (onlySpaces) continue;
+    if (line.front() == '#') continue;
+
+    const std::size_t colon = line.find(':');
+    const std::string key(line.substr(0, colon));
+    std::optional<std::string> value;
+    if (colon != std::string_view::npos) {
+      std::string_view rest = line.substr(colon + 1);
+      value = std::string(rest.substr(0, rest.find(':')));
+    }
+
+    const char* type = nullptr;
+    if (key == "ServerIP" || key == "QuitPassword") type = "String";
+    else if (key == "ConnectPortNumber" || key == "ListenPortNumber") type = "Integer";
+    else if (key == "AllowQuit" || key == "ShowSystemTray") type = "Boolean";
+    else if (key == "ReauditDelayTime") type = "Integer-Integer";
+    if (type == nullptr) continue;  // not a key of this program
+
+    auto fail = [&](long number, std::string description) {
+      SettingsError e;
+      e.number = number;
+      e.description = std::move(description);
+      e.line = lineNo;
+      e.key = key;
+      e.value = value.value_or("");
+      e.expectedType = type;
+      result.error = std::move(e);
+    };
+    if (!value) {
+      fail(9, "Subscript out of range");
+      return result;
+    }
+    auto integer = [&](std::string_view t, std::int32_t& out) {
+      Converted c = toInteger(t);
+      if (!c.value) {
+        fail(c.error, c.error == 6 ? "Overflow" : "Type mismatch");
+        return false;
+      }
+      out = *c.value;
+      return true;
+    };
+
+    if (key == "ServerIP") {
+      s.strServerIP = *value;
+    } else if (key == "QuitPassword") {
+      s.strQuitPassword = *value;
+    } else if (key == "ConnectPortNumber") {
+      if (!integer(*value, s.lngConnectPort)) return result;
+    } else if (key == "ListenPortNumber") {
+      if (!integer(*value, s.lngListenPort)) return result;
+    } else if (key == "AllowQuit" || key == "ShowSystemTray") {
+      long err = 13;
+      auto b = toBoolean(*value, &err);
+      if (!b) {
+        fail(err, "Type mismatch");
+        return result;
+      }
+      (key == "AllowQuit" ? s.blnAllowQuit : s.blnShowSystemTray) = *b;
+    } else {  // ReauditDelayTime
+      const std::size_t dash = value->find('-');
+      if (dash == std::string::npos) {
+        s.lngReauditMin = -1;
+        s.lngReauditMax = -1;
+        continue;
+      }
+      if (!integer(std::string_view(*value).substr(0, dash), s.lngReauditMin)) return result;
+      if (!integer(std::string_view(*value).substr(dash + 1), s.lngReauditMax)) return result;
+      if (s.lngReauditMin != -1) {
+        const double r = random ? random() : 0.0;
+        const double span = static_cast<double>(s.lngReauditMax) - s.lngReauditMin + 1;
+        const auto seconds = static_cast<std::int64_t>(std::floor(r * span + s.lngReauditMin));
+        if (seconds < 0) {
+          fail(380, "Invalid property value");
+          return result;
+        }
+        s.auditDelayMs = seconds * 1000;
+      }
+    }
+  }
+  return result;
+}
+
+std::string criticalSettingsText(const SettingsError& e) {
+  std::string s = "Error while reading in settings file...\r\n\r\n";
+  s += "Error Number : \t" + std::to_string(e.number) + "\r\n";
+  s += "Error Desc. : \t" + e.description + "\r\n\r\n";
+  s += "Possible Fault : \t" + e.value + "\r\n";
+  s += "Error On Line  : \t" + e.key + ":" + e.value + "\r\n";
+  s += "Error On Type  : \tString\r\n";
+  s += "Expected Type  : \t" + e.expectedType;
+  return s;
+}
+
+std::string otherSettingsErrorText(long number, std::string_view description, long line) {
+  std::string s = std::to_string(number) + "\r\n";
+  s.append(description);
+  s += "\r\nError line : " + std::to_string(line);
+  return s;
+}
+
+}  // namespace quorvane::agent

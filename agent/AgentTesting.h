@@ -1,0 +1,73 @@
+// A test bench for one Agent: its own folder, a scripted desktop, a
+// dry-run power backend writing to a string, a table resolver, and a loop.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <sstream>
+
+#include "agent/Agent.h"
+#include "agent/HostResolver.h"
+#include "agent/LoopTesting.h"
+#include "agent/modMisc.h"
+#include "platform/DesktopScripted.h"
+
+namespace quorvane::agent::testing {
+
+inline std::filesystem::path freshFolder(const std::string& name) {
+  static std::atomic<int> counter{0};
+  auto p = std::filesystem::temp_directory_path() /
+           ("qv-agent-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + name);
+  std::filesystem::remove_all(p);
+  std::filesystem::create_directories(p / "tmp");
+  return p;
+}
+
+// A port on 127.0.0.1 that nothing listens on right now.
+inline long freePort() {
+  asio::io_context io;
+  asio::ip::tcp::acceptor a(io, asio::ip::tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"), 0));
+  return a.local_endpoint().port();
+}
+
+struct AgentBench {
+  asio::io_context& io;
+  std::filesystem::path folder;
+  StaticHostResolver resolver{io};
+  platform::DesktopScripted* desk = nullptr;
+  std::ostringstream powerOut;
+  std::optional<int> endedWith;
+  int audits = 0;
+  double random = 0.0;
+  std::unique_ptr<Agent> agent;
+
+  AgentBench(asio::io_context& loop, std::filesystem::path dir, std::int64_t timeoutMs = 15000)
+      : io(loop), folder(std::move(dir)) {
+    AgentConfig c;
+    c.programFolder = folder;
+    auto d = std::make_unique<platform::DesktopScripted>();
+    desk = d.get();
+    c.desktop = std::move(d);
+    c.power = platform::makeDryRunPowerControl(powerOut);
+    c.getInfo = [this](AuditRecord& r) {
+      ++audits;
+      r.Hardware.Network.IP = "127.0.0.1";
+      r.AuditDate = "audit " + std::to_string(audits);
+    };
+    c.random = [this] { return random; };
+    c.temporaryFolder = folder / "tmp";
+    c.timeoutMs = timeoutMs;
+    c.onEnd = [this](int status) { endedWith = status; };
+    agent = std::make_unique<Agent>(io, resolver, std::move(c));
+  }
+
+  void writeSettings(const std::string& text) {
+    ASSERT_TRUE(writeWholeFile(folder / "clientSettings.txt", text).ok());
+  }
+  std::filesystem::path auditFile() const { return folder / "127.0.0.1.dat"; }
+  bool tempFolderEmpty() const { return std::filesystem::is_empty(folder / "tmp"); }
+};
+
+}  // namespace quorvane::agent::testing

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The QuorvanePro program end to end on loopback: the critical settings
+# dialog and a non-zero exit, a silent second instance, listening on
+# ListenPortNumber, an orderly end on SIGTERM. Usage: QuorvanePro_test.sh BIN
+set -u
+bin=$1
+work=$(mktemp -d /tmp/qv-program-test.XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+passed=0 failed=0
+check() {  # name, condition status
+  if [[ $2 == 0 ]]; then passed=$((passed + 1)); echo "ok   $1"; else failed=$((failed + 1)); echo "FAIL $1"; fi
+}
+# Waits (up to 30 s) until the command succeeds.
+waitFor() {
+  for _ in $(seq 300); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+freePort() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+
+# 1. ConnectPortNumber:abc -> the critical dialog, exit status non-zero.
+mkdir -p "$work/abc"
+printf 'ServerIP:127.0.0.1\r\nConnectPortNumber:abc\r\n' > "$work/abc/clientSettings.txt"
+"$bin" --dir "$work/abc" --power dry-run 2> "$work/abc.err"
+status=$?
+check "abc: non-zero exit status ($status)" $([[ $status != 0 ]]; echo $?)
+expected=$(printf '== Quorvane Pro - Critical Error Message (style 16) ==\nError while reading in settings file...\n\nError Number : \t13\nError Desc. : \tType mismatch\n\nPossible Fault : \tabc\nError On Line  : \tConnectPortNumber:abc\nError On Type  : \tString\nExpected Type  : \tInteger\n==')
+check "abc: the critical dialog on standard error" $([[ "$(cat "$work/abc.err")" == "$expected" ]]; echo $?)
+check "abc: no audit file" $([[ ! -e "$work/abc/.dat" && -z "$(ls "$work/abc" | grep '\.dat$')" ]]; echo $?)
+
+# 2. An agent listening on ListenPortNumber; a second one on the folder ends silently.
+port=$(freePort)
+mkdir -p "$work/run"
+printf '# test agent\r\nListenPortNumber:%s\r\n' "$port" > "$work/run/clientSettings.txt"
+"$bin" --dir "$work/run" --power dry-run 2> "$work/run.err" &
+first=$!
+pids+=("$first")
+waitFor listening "$port"
+check "listen: accepts connections on ListenPortNumber $port" $?
+"$bin" --dir "$work/run" --power dry-run > "$work/second.out" 2> "$work/second.err"
+status=$?
+check "second instance: exit status 0 ($status)" $([[ $status == 0 ]]; echo $?)
+check "second instance: silent" $([[ ! -s "$work/second.err" && ! -s "$work/second.out" ]]; echo $?)
+check "first agent still runs" $(kill -0 "$first" 2>/dev/null; echo $?)
+
+# 3. SIGTERM ends it through the orderly end, exit status 0.
+kill -TERM "$first"
+wait "$first"
+status=$?
+check "SIGTERM: exit status 0 ($status)" $([[ $status == 0 ]]; echo $?)
+check "SIGTERM: the port is free again" $(! listening "$port"; echo $?)
+
+# 4. A bad command line.
+"$bin" --power on 2> "$work/usage.err"
+status=$?
+check "bad command line: status 2 and usage" $([[ $status == 2 ]] && grep -q '^usage: QuorvanePro' "$work/usage.err"; echo $?)
+
+echo "$passed passed, $failed failed"
+[[ $failed == 0 ]]
