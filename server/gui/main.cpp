@@ -8,6 +8,7 @@
 
 #include "server/core/CommandLine.h"
 #include "server/core/ConsoleModes.h"
+#include "server/core/ReportMode.h"
 #include "server/core/ServerCore.h"
 #include "server/gui/GuiMessageSink.h"
 #include "server/gui/frmMain.h"
@@ -44,6 +45,15 @@ int runWindow(const ServerOptions& options) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (isReportCommandLine(args)) {
+    Expected<ReportOptions> report = parseReportCommandLine(args);
+    if (!report) {
+      std::fprintf(stderr, "QuorvaneServer: %s\n%s", report.status().description().c_str(), reportUsage().c_str());
+      return kExitUsage;
+    }
+    QCoreApplication app(argc, argv);
+    return runReportMode(*report, QCoreApplication::applicationDirPath().toStdString());
+  }
   Expected<ServerOptions> parsed = parseServerCommandLine(args);
   if (!parsed) {
     std::fprintf(stderr, "QuorvaneServer: %s\n%s", parsed.status().description().c_str(), serverUsage().c_str());
