@@ -85,6 +85,7 @@ frmMain::frmMain(ServerCore& core, QWidget* parent) : QMainWindow(parent), core_
   panelTime_ = new QLabel(timeOfDay(), this);
   panelTime_->setMinimumWidth(90);
   panelTime_->setAlignment(Qt::AlignCenter);
+  for (QLabel* panel : {panelActivity_, panelTime_}) panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   statusBar()->addWidget(panelActivity_, 1);
   statusBar()->addPermanentWidget(panelTime_);
   statusBar()->setSizeGripEnabled(false);
