@@ -41,6 +41,7 @@ struct AgentBench {
   std::optional<int> endedWith;
   int audits = 0;
   double random = 0.0;
+  std::string ip = "127.0.0.1";  // the IP the audits record
   std::unique_ptr<Agent> agent;
 
   AgentBench(asio::io_context& loop, std::filesystem::path dir, std::int64_t timeoutMs = 15000)
@@ -53,7 +54,7 @@ struct AgentBench {
     c.power = platform::makeDryRunPowerControl(powerOut);
     c.getInfo = [this](AuditRecord& r) {
       ++audits;
-      r.Hardware.Network.IP = "127.0.0.1";
+      r.Hardware.Network.IP = ip;
       r.AuditDate = "audit " + std::to_string(audits);
     };
     c.random = [this] { return random; };
@@ -66,7 +67,7 @@ struct AgentBench {
   void writeSettings(const std::string& text) {
     ASSERT_TRUE(writeWholeFile(folder / "clientSettings.txt", text).ok());
   }
-  std::filesystem::path auditFile() const { return folder / "127.0.0.1.dat"; }
+  std::filesystem::path auditFile() const { return folder / (ip + ".dat"); }
   bool tempFolderEmpty() const { return std::filesystem::is_empty(folder / "tmp"); }
 };
 

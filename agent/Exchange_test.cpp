@@ -1,0 +1,352 @@
+// The audit exchange end to end on loopback: uploads to a small raw test
+// server, commands from a raw test client, time-outs. Power actions go to the
+// dry-run backend only.
+#include <gtest/gtest.h>
+
+#include "agent/AgentProtocol.h"
+#include "agent/AgentTesting.h"
+#include "common/AuditRecordIO.h"
+
+namespace quorvane::agent {
+namespace {
+
+using namespace testing;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using platform::ShownMessage;
+
+const auto kLoopback = asio::ip::make_address_v4("127.0.0.1");
+
+// Accepts uploads and keeps each one's bytes once the agent half-closes.
+class UploadServer {
+ public:
+  explicit UploadServer(asio::io_context& io) : io_(io), acceptor_(io, {kLoopback, 0}) { acceptNext(); }
+  long port() const { return acceptor_.local_endpoint().port(); }
+  std::vector<std::string> uploads;  // complete: the agent's side ended
+  std::vector<Clock::time_point> acceptedAt;
+
+ private:
+  void acceptNext() {
+    auto s = std::make_shared<asio::ip::tcp::socket>(io_);
+    acceptor_.async_accept(*s, [this, s](const asio::error_code& ec) {
+      if (ec) return;
+      acceptedAt.push_back(Clock::now());
+      read(s, std::make_shared<std::string>());
+      acceptNext();
+    });
+  }
+  void read(std::shared_ptr<asio::ip::tcp::socket> s, std::shared_ptr<std::string> got) {
+    auto chunk = std::make_shared<std::array<char, 65536>>();
+    s->async_read_some(asio::buffer(*chunk), [this, s, got, chunk](const asio::error_code& ec, std::size_t n) {
+      got->append(chunk->data(), n);
+      if (ec == asio::error::eof) {
+        uploads.push_back(*got);
+        s->close();  // the server's close completes the exchange
+        return;
+      }
+      if (!ec) read(s, got);
+    });
+  }
+  asio::io_context& io_;
+  asio::ip::tcp::acceptor acceptor_;
+};
+
+// A server-side command connection to the agent.
+class CommandClient {
+ public:
+  explicit CommandClient(asio::io_context& io) : socket(io) {}
+  asio::ip::tcp::socket socket;
+  bool done = false;
+  asio::error_code connectError;
+  bool sawEnd = false;
+
+  void connect(long port) {
+    socket.async_connect({kLoopback, static_cast<unsigned short>(port)}, [this](const asio::error_code& ec) {
+      connectError = ec;
+      done = true;
+      if (!ec) watchEnd();
+    });
+  }
+  void send(std::string_view bytes) { asio::write(socket, asio::buffer(bytes.data(), bytes.size())); }
+  void close() {
+    asio::error_code ignored;
+    socket.shutdown(asio::socket_base::shutdown_both, ignored);
+    socket.close(ignored);
+  }
+
+ private:
+  void watchEnd() {
+    socket.async_read_some(asio::buffer(buf_), [this](const asio::error_code& ec, std::size_t) {
+      if (ec) {
+        sawEnd = true;
+        return;
+      }
+      watchEnd();
+    });
+  }
+  std::array<char, 64> buf_{};
+};
+
+std::string uploadOf(const fs::path& auditFile) {
+  return *readWholeFile(auditFile) + std::string(EndMarker);
+}
+
+class ExchangeTest : public ::testing::Test {
+ protected:
+  asio::io_context io;
+
+  // An agent talking to `server`, listening on a free port.
+  std::unique_ptr<AgentBench> agentFor(const UploadServer* server, const std::string& extra = "",
+                                       std::int64_t timeoutMs = 15000, long listenPort = -1) {
+    auto b = std::make_unique<AgentBench>(io, freshFolder("x"), timeoutMs);
+    listenPort_ = listenPort >= 0 ? listenPort : freePort();
+    std::string s = "ListenPortNumber:" + std::to_string(listenPort_) + "\r\n";
+    if (server) {
+      s += "ServerIP:127.0.0.1\r\nConnectPortNumber:" + std::to_string(server->port()) + "\r\n";
+    }
+    b->writeSettings(s + extra);
+    return b;
+  }
+  long listenPort_ = 0;
+
+  // Connects, sends `bytes` as one piece, then closes as the server does.
+  void command(std::string_view bytes) {
+    CommandClient c(io);
+    c.connect(listenPort_);
+    ASSERT_TRUE(runUntil(io, [&] { return c.done; }));
+    ASSERT_FALSE(c.connectError) << c.connectError.message();
+    c.send(bytes);
+    // The agent half-closes once it has recognised a token.
+    ASSERT_TRUE(runUntil(io, [&] { return c.sawEnd; }));
+    c.close();
+  }
+};
+
+TEST_F(ExchangeTest, AnUploadIsTheFileThenTheEndMarkerThenAHalfClose) {
+  UploadServer server(io);
+  auto b = agentFor(&server);
+  ASSERT_TRUE(b->agent->Form_Load());
+  ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() == 1; }));
+  EXPECT_EQ(server.uploads[0], uploadOf(b->auditFile()));
+  const std::string& u = server.uploads[0];
+  ASSERT_GT(u.size(), 6u);
+  EXPECT_EQ(u.substr(u.size() - 6), std::string("\xFD\x01\xFE\x02\xFF\x04", 6));
+  auto record = decodeStoredAudit(std::string_view(u).substr(0, u.size() - 6));
+  ASSERT_TRUE(record.ok()) << record.status().description();
+  EXPECT_EQ(record->ListenPortNumber, listenPort_);
+  EXPECT_EQ(record->Hardware.Network.IP, "127.0.0.1");
+  EXPECT_EQ(record->AuditDate, "audit 1");
+  EXPECT_TRUE(b->tempFolderEmpty());
+  // The server's close ends the agent's side.
+  ASSERT_TRUE(runUntil(io, [&] { return b->agent->connectSocket().State() == sckClosed; }));
+  EXPECT_TRUE(b->desk->shown.empty());
+}
+
+TEST_F(ExchangeTest, TheLastAuditFileIsSentWhateverAddressTheSocketUses) {
+  UploadServer server(io);
+  auto b = agentFor(&server);
+  // The record names another address of the machine than the one the
+  // connection goes out from (127.0.0.1).
+  b->ip = "192.0.2.5";
+  ASSERT_TRUE(b->agent->Form_Load());
+  ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() == 1; }));
+  EXPECT_EQ(b->agent->auditFile(), b->folder / "192.0.2.5.dat");
+  EXPECT_FALSE(fs::exists(b->folder / "127.0.0.1.dat"));
+  EXPECT_EQ(server.uploads[0], uploadOf(b->auditFile()));
+}
+
+TEST_F(ExchangeTest, ReauditDelayTimeDelaysTheUpload) {
+  struct Row {
+    const char* name;
+    std::string setting;
+    std::chrono::milliseconds atLeast;
+  };
+  const std::vector<Row> rows = {
+      {"1-1 waits one second", "ReauditDelayTime:1-1\r\n", std::chrono::milliseconds(1000)},
+      {"no key: at once", "", std::chrono::milliseconds(0)},
+      {"0-0: at once", "ReauditDelayTime:0-0\r\n", std::chrono::milliseconds(0)},
+      {"no dash: at once", "ReauditDelayTime:0\r\n", std::chrono::milliseconds(0)},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    UploadServer server(io);
+    auto b = agentFor(&server, row.setting);
+    const auto started = Clock::now();
+    ASSERT_TRUE(b->agent->Form_Load());
+    if (row.atLeast.count() > 0) {
+      EXPECT_TRUE(b->agent->auditDelayTimer().Enabled());
+      EXPECT_EQ(b->agent->auditDelayTimer().Interval(), 1000);
+      EXPECT_EQ(b->agent->connectSocket().State(), sckClosed);
+    } else {
+      EXPECT_FALSE(b->agent->auditDelayTimer().Enabled());
+      EXPECT_NE(b->agent->connectSocket().State(), sckClosed);  // connecting already
+    }
+    ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() == 1; }));
+    EXPECT_GE(server.acceptedAt[0] - started, row.atLeast);
+    EXPECT_FALSE(b->agent->auditDelayTimer().Enabled());
+  }
+}
+
+TEST_F(ExchangeTest, EachTokenTriggersItsAction) {
+  struct Row {
+    const char* name;
+    std::string bytes;
+    std::string power;                  // dry-run output
+    std::vector<ShownMessage> shown;
+    int audits;                         // audits done in all
+    bool ends;
+  };
+  const std::vector<Row> rows = {
+      {"tokAudit", std::string(tokAudit), "", {}, 2, false},
+      {"tokQuit", std::string(tokQuit), "", {}, 1, true},
+      {"tokPowerOff", std::string(tokPowerOff), "dry-run: power-off\n", {}, 1, false},
+      {"tokReboot", std::string(tokReboot), "dry-run: reboot\n", {}, 1, false},
+      {"tokLogOff", std::string(tokLogOff), "dry-run: log-off\n", {}, 1, false},
+      {"tokHangUp", std::string(tokHangUp), "", {}, 1, false},
+      {"tokMessage", std::string(tokMessage) + "Backup at 5 \xE9t\xE9 \x01", "",
+       {{"Backup at 5 \xE9t\xE9 \x01", 64, "QuorvanePro"}}, 1, false},
+      {"empty message", std::string(tokMessage), "", {{"", 64, "QuorvanePro"}}, 1, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    UploadServer server(io);
+    auto b = agentFor(&server);
+    ASSERT_TRUE(b->agent->Form_Load());
+    ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() == 1; }));
+    command(row.bytes);
+    if (row.ends) {
+      ASSERT_TRUE(runUntil(io, [&] { return b->endedWith.has_value(); }));
+      EXPECT_EQ(b->endedWith, 0);
+    } else {
+      // Back to listening once the server closed.
+      ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckListening; }));
+      EXPECT_FALSE(b->endedWith.has_value());
+    }
+    if (row.audits == 2) {
+      ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() == 2; }));
+      EXPECT_EQ(server.uploads[1], uploadOf(b->auditFile()));
+    }
+    EXPECT_EQ(b->audits, row.audits);
+    EXPECT_EQ(b->powerOut.str(), row.power);
+    EXPECT_EQ(b->desk->shown, row.shown);
+  }
+}
+
+TEST_F(ExchangeTest, AnUnknownPieceKeepsTheConnectionOpenUntilTheServerCloses) {
+  auto b = agentFor(nullptr, "# no server\r\n");
+  ASSERT_TRUE(b->agent->Form_Load());
+  CommandClient c(io);
+  c.connect(listenPort_);
+  ASSERT_TRUE(runUntil(io, [&] { return c.done; }));
+  c.send("xyz");
+  // A token split across pieces is not one either.
+  ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckConnected; }));
+  for (int i = 0; i < 5; ++i) drain(io);
+  c.send(std::string(tokQuit).substr(0, 2));
+  for (int i = 0; i < 5; ++i) drain(io);
+  EXPECT_FALSE(c.sawEnd);
+  EXPECT_EQ(b->agent->listenSocket().State(), sckConnected);
+  c.close();
+  ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckListening; }));
+  EXPECT_FALSE(b->endedWith.has_value());
+  EXPECT_EQ(b->powerOut.str(), "");
+  EXPECT_TRUE(b->desk->shown.empty());
+}
+
+TEST_F(ExchangeTest, ASecondCommandConnectionIsRefusedWhileOneIsOpen) {
+  auto b = agentFor(nullptr, "# no server\r\n");
+  ASSERT_TRUE(b->agent->Form_Load());
+  CommandClient first(io), second(io);
+  first.connect(listenPort_);
+  ASSERT_TRUE(runUntil(io, [&] { return first.done && b->agent->listenSocket().State() == sckConnected; }));
+  second.connect(listenPort_);
+  ASSERT_TRUE(runUntil(io, [&] { return second.done; }));
+  EXPECT_EQ(second.connectError, asio::error::connection_refused);
+  first.close();
+  ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckListening; }));
+}
+
+TEST_F(ExchangeTest, TmrTimeoutCutsACommandConnectionAndListensAgain) {
+  auto b = agentFor(nullptr, "# no server\r\n", /*timeoutMs=*/300);
+  ASSERT_TRUE(b->agent->Form_Load());
+  CommandClient silent(io);
+  silent.connect(listenPort_);
+  ASSERT_TRUE(runUntil(io, [&] { return silent.done && b->agent->listenSocket().State() == sckConnected; }));
+  // Nothing is sent; the time-out cuts the connection and listens again.
+  ASSERT_TRUE(runUntil(io, [&] { return silent.sawEnd; }));
+  ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckListening; }));
+  EXPECT_FALSE(b->agent->timeoutTimer().Enabled());
+  CommandClient next(io);
+  next.connect(listenPort_);
+  ASSERT_TRUE(runUntil(io, [&] { return next.done; }));
+  EXPECT_FALSE(next.connectError);
+  silent.close();
+}
+
+TEST_F(ExchangeTest, ARefusingServerLeavesTheAuditFileAndShowsNothing) {
+  auto b = std::make_unique<AgentBench>(io, freshFolder("refused"));
+  b->writeSettings("ServerIP:127.0.0.1\r\nConnectPortNumber:" + std::to_string(freePort()) + "\r\n");
+  ASSERT_TRUE(b->agent->Form_Load());
+  ASSERT_TRUE(runUntil(io, [&] { return b->agent->connectSocket().State() == sckClosed; }));
+  EXPECT_TRUE(fs::exists(b->auditFile()));
+  EXPECT_TRUE(b->desk->shown.empty());
+  EXPECT_FALSE(b->endedWith.has_value());
+}
+
+TEST_F(ExchangeTest, AnUnresolvableServerShowsNothingEither) {
+  auto b = std::make_unique<AgentBench>(io, freshFolder("unresolvable"));
+  b->writeSettings("ServerIP:audit-server.invalid\r\nConnectPortNumber:4000\r\n");
+  ASSERT_TRUE(b->agent->Form_Load());
+  ASSERT_TRUE(runUntil(io, [&] { return b->resolver.queries() == 1 && b->agent->connectSocket().State() == sckClosed; }));
+  EXPECT_TRUE(b->desk->shown.empty());
+}
+
+TEST_F(ExchangeTest, ListenPortNumberZeroReportsZeroAndNeverListens) {
+  UploadServer server(io);
+  auto b = agentFor(&server, "", /*timeoutMs=*/200, /*listenPort=*/0);
+  ASSERT_TRUE(b->agent->Form_Load());
+  ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() == 1; }));
+  auto u = server.uploads[0];
+  auto record = decodeStoredAudit(std::string_view(u).substr(0, u.size() - 6));
+  ASSERT_TRUE(record.ok());
+  EXPECT_EQ(record->ListenPortNumber, 0);
+  // Past the time-out: still not listening.
+  ASSERT_TRUE(runUntil(io, [&] { return !b->agent->timeoutTimer().Enabled(); }));
+  EXPECT_EQ(b->agent->listenSocket().State(), sckClosed);
+  EXPECT_TRUE(b->desk->shown.empty());
+}
+
+TEST_F(ExchangeTest, AnErrorInsideTheAuditIsReportedAndTheAgentGoesOn) {
+  UploadServer server(io);
+  auto folder = freshFolder("fail");
+  ASSERT_TRUE(writeWholeFile(folder / "clientSettings.txt",
+                             "ServerIP:127.0.0.1\r\nConnectPortNumber:" + std::to_string(server.port()) +
+                                 "\r\n").ok());
+  StaticHostResolver resolver(io);
+  AgentConfig c;
+  c.programFolder = folder;
+  auto d = std::make_unique<platform::DesktopScripted>();
+  auto* desk = d.get();
+  c.desktop = std::move(d);
+  c.temporaryFolder = folder / "tmp";
+  c.getInfo = [](AuditRecord&) { throw RaisedError(91, "Object variable or With block variable not set"); };
+  bool ended = false;
+  c.onEnd = [&](int) { ended = true; };
+  Agent a(io, resolver, std::move(c));
+  EXPECT_TRUE(a.Form_Load());
+  EXPECT_FALSE(ended);
+  ASSERT_EQ(desk->shown.size(), 1u);
+  EXPECT_EQ(desk->shown[0].style, 16);
+  EXPECT_EQ(desk->shown[0].title, "QuorvanePro");
+  EXPECT_EQ(desk->shown[0].text.rfind("Error in : QuorvanePro.frmMain.doGetInfo\r\n\r\nError Number : 91\r\n"
+                                      "Error Description : Object variable or With block variable not set\r\nOn line : ",
+                                      0),
+            0u);
+  EXPECT_TRUE(a.auditing());  // left set until tmrTimeout clears it
+  EXPECT_TRUE(fs::is_empty(folder / "tmp"));
+  for (int i = 0; i < 5; ++i) drain(io);
+  EXPECT_TRUE(server.uploads.empty());
+}
+
+}  // namespace
+}  // namespace quorvane::agent
