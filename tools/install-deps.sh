@@ -10,6 +10,8 @@ want=(cmake g++ make pkg-config zlib1g-dev libasio-dev qt6-base-dev libcups2-dev
       libxml2-utils iproute2)
 if [[ "${1:-build}" == "test" ]]; then
   want+=(clang xvfb xauth)
+  # the report page in a real browser (reportlib/browsertest)
+  want+=(chromium chromium-driver python3-selenium)
 fi
 
 missing=()
