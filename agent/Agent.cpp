@@ -291,7 +291,13 @@ void Agent::doGetInfo() {
     record_.ListenPortNumber = settings_.lngListenPort;
     blnAuditing_ = true;
     std::weak_ptr<int> alive = alive_;
-    if (getInfo_) getInfo_(record_);
+    if (getInfo_) {
+      getInfo_(record_, settings_.strServerIP, [this, alive](const std::string& text) {
+        if (!alive.expired() && !ended_) {
+          desktop_->messageBox(text, platform::kMbCritical, kAppTitle);
+        }
+      });
+    }
     if (alive.expired() || ended_) return;
 
     auto saved = saveToTempFile(record_, folder_, temporaryFolder_);

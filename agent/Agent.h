@@ -47,13 +47,19 @@ inline constexpr std::string_view kSettingsFileName = "clientSettings.txt";
 
 class Agent;
 
+// One audit: fills the reset record. `serverIP` is the ServerIP setting (the
+// collectors pick the address the server sees); `report` shows an error
+// report text of the convention (the agent's critical message box).
+using AuditFn = std::function<void(AuditRecord& record, const std::string& serverIP,
+                                   const std::function<void(const std::string& text)>& report)>;
+
 struct AgentConfig {
   // Everything the agent keeps beside itself: settings, audit file, lock, Temp.
   std::filesystem::path programFolder;
   std::unique_ptr<platform::Desktop> desktop;
   std::unique_ptr<platform::PowerControl> power;
-  // Fills the reset record (the collectors). Errors are reported inside.
-  std::function<void(AuditRecord&)> getInfo;
+  // The collectors over the machine's platform backend (owned through it).
+  AuditFn getInfo;
   // Uniform in [0, 1) for the ReauditDelayTime draw; a seeded one by default.
   std::function<double()> random;
   // Where temporary files go; the system's temporary folder when empty.
@@ -133,7 +139,7 @@ class Agent {
   std::filesystem::path folder_;
   std::unique_ptr<platform::Desktop> desktop_;
   std::unique_ptr<platform::PowerControl> power_;
-  std::function<void(AuditRecord&)> getInfo_;
+  AuditFn getInfo_;
   std::function<double()> random_;
   std::filesystem::path temporaryFolder_;
   std::function<void(int)> onEnd_;

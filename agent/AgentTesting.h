@@ -52,7 +52,7 @@ struct AgentBench {
     desk = d.get();
     c.desktop = std::move(d);
     c.power = platform::makeDryRunPowerControl(powerOut);
-    c.getInfo = [this](AuditRecord& r) {
+    c.getInfo = [this](AuditRecord& r, const std::string&, const auto&) {
       ++audits;
       r.Hardware.Network.IP = ip;
       r.AuditDate = "audit " + std::to_string(audits);

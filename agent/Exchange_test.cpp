@@ -329,7 +329,7 @@ TEST_F(ExchangeTest, AnErrorInsideTheAuditIsReportedAndTheAgentGoesOn) {
   auto* desk = d.get();
   c.desktop = std::move(d);
   c.temporaryFolder = folder / "tmp";
-  c.getInfo = [](AuditRecord&) { throw RaisedError(91, "Object variable or With block variable not set"); };
+  c.getInfo = [](AuditRecord&, const std::string&, const auto&) { throw RaisedError(91, "Object variable or With block variable not set"); };
   bool ended = false;
   c.onEnd = [&](int) { ended = true; };
   Agent a(io, resolver, std::move(c));

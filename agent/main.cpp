@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "agent/Agent.h"
+#include "agent/AgentMachine.h"
 #include "agent/CommandLine.h"
 #include "agent/HostResolver.h"
 #include "platform/DesktopHeadless.h"
@@ -20,12 +21,19 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  auto audit = agent::makeMachineAudit(cl->machine);
+  if (!audit) {
+    std::cerr << "QuorvanePro: " << audit.status().description() << "\n";
+    return 1;
+  }
+
   asio::io_context io;
   auto work = asio::make_work_guard(io);
   agent::SystemHostResolver resolver(io);
 
   agent::AgentConfig config;
   config.programFolder = cl->dir ? *cl->dir : platform::executableFolder();
+  config.getInfo = std::move(*audit);
   config.desktop = std::make_unique<platform::DesktopHeadless>(std::cerr);
   config.power = cl->powerDryRun ? platform::makeDryRunPowerControl(std::cout)
                                  : platform::makeSystemPowerControl();
