@@ -31,7 +31,7 @@ status=$?
 check "abc: non-zero exit status ($status)" $([[ $status != 0 ]]; echo $?)
 expected=$(printf '== Quorvane Pro - Critical Error Message (style 16) ==\nError while reading in settings file...\n\nError Number : \t13\nError Desc. : \tType mismatch\n\nPossible Fault : \tabc\nError On Line  : \tConnectPortNumber:abc\nError On Type  : \tString\nExpected Type  : \tInteger\n==')
 check "abc: the critical dialog on standard error" $([[ "$(cat "$work/abc.err")" == "$expected" ]]; echo $?)
-check "abc: no audit file" $([[ ! -e "$work/abc/.dat" && -z "$(ls "$work/abc" | grep '\.dat$')" ]]; echo $?)
+check "abc: no audit file" $(! ls -A "$work/abc" | grep -q '\.dat$'; echo $?)
 
 # 2. An agent listening on ListenPortNumber; a second one on the folder ends silently.
 port=$(freePort)
@@ -59,6 +59,33 @@ check "SIGTERM: the port is free again" $(! listening "$port"; echo $?)
 "$bin" --power on 2> "$work/usage.err"
 status=$?
 check "bad command line: status 2 and usage" $([[ $status == 2 ]] && grep -q '^usage: QuorvanePro' "$work/usage.err"; echo $?)
+
+# 5. Audit, upload, re-audit on tokAudit, end on tokQuit (status 0).
+here=$(cd "$(dirname "$0")" && pwd)
+mkdir -p "$work/exchange"
+python3 "$here/loopback_server.py" uploads "$work/server.port" "$work/upload" 2 &
+server=$!
+pids+=("$server")
+waitFor test -s "$work/server.port"
+lport=$(freePort)
+printf 'ServerIP:127.0.0.1\r\nConnectPortNumber:%s\r\nListenPortNumber:%s\r\n' \
+  "$(cat "$work/server.port")" "$lport" > "$work/exchange/clientSettings.txt"
+"$bin" --dir "$work/exchange" --power dry-run > "$work/exchange.out" 2> "$work/exchange.err" &
+agentPid=$!
+pids+=("$agentPid")
+waitFor test -s "$work/upload.1"
+check "exchange: first upload arrived" $?
+waitFor listening "$lport"
+python3 "$here/loopback_server.py" command "$lport" audit
+waitFor test -s "$work/upload.2"
+check "exchange: tokAudit brings a second upload" $?
+wait "$server"
+check "exchange: both uploads well formed" $?
+python3 "$here/loopback_server.py" command "$lport" quit
+wait "$agentPid"
+status=$?
+check "exchange: tokQuit ends with status 0 ($status)" $([[ $status == 0 ]]; echo $?)
+check "exchange: the audit file is beside the agent" $(ls -A "$work/exchange" | grep -q '\.dat$'; echo $?)
 
 echo "$passed passed, $failed failed"
 [[ $failed == 0 ]]
