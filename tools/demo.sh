@@ -8,3 +8,6 @@ echo "Working folder: $work"
 if [[ -x $bin/quorvane-audit ]]; then
   printf 'Quorvane' | $bin/quorvane-audit he3 encode | $bin/quorvane-audit he3 decode; echo
 fi
+if [[ -x $bin/QuorvanePro && -x agent/demo-agent.sh ]]; then
+  agent/demo-agent.sh "$bin" "$work"
+fi
