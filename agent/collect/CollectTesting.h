@@ -1,0 +1,89 @@
+// Test helpers of the collectors: a machine from JSON text, a context that
+// records the error reports, and a registry that fails on a chosen call.
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "agent/collect/CollectContext.h"
+#include "common/ErrorReport.h"
+#include "platform/Platform.h"
+
+namespace quorvane::agent::testing {
+
+inline std::unique_ptr<platform::Platform> machineFromJson(const std::string& json) {
+  static int counter = 0;
+  auto path = std::filesystem::temp_directory_path() /
+              ("quorvane-collect-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) +
+               ".json");
+  std::ofstream(path, std::ios::binary) << json;
+  auto p = platform::makeFixturePlatform(path);
+  std::filesystem::remove(path);
+  if (!p.ok()) throw std::runtime_error(p.status().description());
+  return std::move(*p);
+}
+
+inline std::unique_ptr<platform::Platform> sampleMachine(const std::string& name) {
+  auto p = platform::makeFixturePlatform(std::filesystem::path(QUORVANE_SOURCE_DIR) /
+                                         "tests/fixtures/machines" / name);
+  if (!p.ok()) throw std::runtime_error(p.status().description());
+  return std::move(*p);
+}
+
+// A context over `machine` whose reports land in `reports`.
+struct Recorder {
+  std::vector<CollectReport> reports;
+  CollectContext context(platform::Platform& machine, std::string serverIP = {}) {
+    return CollectContext{machine, std::move(serverIP),
+                          [this](const CollectReport& r) { reports.push_back(r); }, {}};
+  }
+};
+
+// The reports of the software collectors and of the assembly (the hardware
+// collectors' reports left out: their sections are tested on their own).
+inline std::vector<CollectReport> softwareReports(const Recorder& rec) {
+  std::vector<CollectReport> out;
+  for (const auto& r : rec.reports)
+    if (r.where.rfind("QuorvanePro.modH", 0) != 0) out.push_back(r);
+  return out;
+}
+
+inline std::vector<std::string> reportTexts(const std::vector<CollectReport>& reports) {
+  std::vector<std::string> out;
+  for (const auto& r : reports) out.push_back(r.text);
+  return out;
+}
+
+// A registry that answers from `inner` but raises an error when the value
+// `failOn` is queried.
+class FailingRegistry final : public platform::RegistryStore {
+ public:
+  FailingRegistry(std::unique_ptr<platform::RegistryStore> inner, std::string failOn)
+      : inner_(std::move(inner)), failOn_(std::move(failOn)) {}
+  bool keyExists(platform::RootKey r, std::string_view p) const override {
+    return inner_->keyExists(r, p);
+  }
+  std::optional<std::string> subKeyName(platform::RootKey r, std::string_view p,
+                                        std::uint32_t i) const override {
+    return inner_->subKeyName(r, p, i);
+  }
+  std::optional<platform::RegValue> queryValue(platform::RootKey r, std::string_view p,
+                                               std::string_view n) const override {
+    if (n == failOn_) throw RaisedError(5, "Invalid procedure call or argument");
+    return inner_->queryValue(r, p, n);
+  }
+
+ private:
+  std::unique_ptr<platform::RegistryStore> inner_;
+  std::string failOn_;
+};
+
+}  // namespace quorvane::agent::testing

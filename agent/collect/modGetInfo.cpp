@@ -1,0 +1,84 @@
+#include "agent/collect/modGetInfo.h"
+
+#include <ctime>
+
+#include "agent/collect/HardwareHooks.h"
+#include "agent/collect/modSNetwork.h"
+#include "agent/collect/modSSoftware.h"
+#include "agent/collect/modSWindows.h"
+
+namespace quorvane::agent {
+
+namespace {
+constexpr std::string_view kModule = "modGetInfo";
+
+// Runs one wrapper: the section is replaced by the collector's result, or
+// emptied when the wrapper itself fails.
+template <class Section, class Collect>
+void fillSection(const CollectContext& ctx, std::string_view procedure, Section& section,
+                 Collect&& collect) {
+  section = Section();
+  runCollector(ctx, kModule, procedure, [&] { section = collect(); });
+}
+}  // namespace
+
+KeyboardInfo getKeyboardInfo(const CollectContext& ctx) { return collectKeyboard(ctx); }
+void getPrinterInfo(HardwareInfo& hardware, const CollectContext& ctx) {
+  auto s = collectPrinters(ctx);
+  hardware.Printers = std::move(s.Printers);
+  hardware.PrintersPresent = s.PrintersPresent;
+}
+ProcessorInfo getProcessorInfo(const CollectContext& ctx) { return collectProcessor(ctx); }
+MemoryInfo getMemoryInfo(const CollectContext& ctx) { return collectMemory(ctx); }
+VideoInfo getVideoInfo(const CollectContext& ctx) { return collectVideo(ctx); }
+SoundInfo getSoundInfo(const CollectContext& ctx) { return collectSound(ctx); }
+Array<DriveInfo> getDrivesInfo(const CollectContext& ctx) { return collectDrives(ctx); }
+NetworkInfo getNetworkInfo(const CollectContext& ctx) { return getNetwork(ctx); }
+WindowsInfo getWindowsInfo(const CollectContext& ctx) { return getWindows(ctx); }
+Array<ApplicationInfo> getApplicationsInfo(const CollectContext& ctx) {
+  return getApplications(ctx);
+}
+
+void getHardware(AuditRecord& record, const CollectContext& ctx) {
+  HardwareInfo& h = record.Hardware;
+  fillSection(ctx, "getHardware", h.Keyboard, [&] { return getKeyboardInfo(ctx); });
+  h.Printers = {};
+  h.PrintersPresent = false;
+  runCollector(ctx, kModule, "getHardware", [&] { getPrinterInfo(h, ctx); });
+  fillSection(ctx, "getHardware", h.Processor, [&] { return getProcessorInfo(ctx); });
+  fillSection(ctx, "getHardware", h.Memory, [&] { return getMemoryInfo(ctx); });
+  fillSection(ctx, "getHardware", h.Video, [&] { return getVideoInfo(ctx); });
+  fillSection(ctx, "getHardware", h.Sound, [&] { return getSoundInfo(ctx); });
+  fillSection(ctx, "getHardware", h.Drives, [&] { return getDrivesInfo(ctx); });
+  fillSection(ctx, "getHardware", h.Network, [&] { return getNetworkInfo(ctx); });
+}
+
+void getSoftware(AuditRecord& record, const CollectContext& ctx) {
+  SoftwareInfo& s = record.Software;
+  fillSection(ctx, "getSoftware", s.Windows, [&] { return getWindowsInfo(ctx); });
+  fillSection(ctx, "getSoftware", s.Applications, [&] { return getApplicationsInfo(ctx); });
+}
+
+std::string formatAuditDate(std::chrono::system_clock::time_point when) {
+  std::time_t t = std::chrono::system_clock::to_time_t(when);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%d/%m/%Y %H:%M:%S", &local);
+  return text;
+}
+
+std::string getNow(const CollectContext& ctx) {
+  return formatAuditDate(ctx.now ? ctx.now() : std::chrono::system_clock::now());
+}
+
+void getInfo(AuditRecord& record, const CollectContext& ctx) {
+  runCollector(ctx, kModule, "getInfo", [&] {
+    getHardware(record, ctx);
+    getSoftware(record, ctx);
+  });
+  record.AuditDate.clear();
+  runCollector(ctx, kModule, "getInfo", [&] { record.AuditDate = getNow(ctx); });
+}
+
+}  // namespace quorvane::agent
