@@ -36,6 +36,6 @@ endif()
 
 if(QUORVANE_PLATFORM STREQUAL "linux")
   quorvane_test(linux_hardware_test
-    SOURCES linux/LinuxHardware_test.cpp linux/LinuxMachine_test.cpp
+    SOURCES linux/LinuxHardware_test.cpp
     DEPS quorvane_platform)
 endif()

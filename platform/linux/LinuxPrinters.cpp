@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "common/Text8.h"
 #include "platform/linux/HardwareFiles.h"
@@ -168,16 +171,15 @@ int keepWaiting(http_t*, void* data) {
   return std::chrono::steady_clock::now() < d->end ? 1 : 0;
 }
 
-}  // namespace
-
-std::vector<CupsDest> readCupsDests(std::chrono::milliseconds limit) {
+std::vector<CupsDest> readCupsDestsNow(Deadline* deadline) {
   std::vector<CupsDest> out;
-  Deadline deadline{std::chrono::steady_clock::now() + limit};
-  int connectMs = static_cast<int>(std::max<long long>(1, limit.count() / 2));
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline->end -
+                                                                    std::chrono::steady_clock::now());
+  int connectMs = static_cast<int>(std::max<long long>(1, left.count() / 2));
   http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                               connectMs, nullptr);
   if (!http) return out;
-  httpSetTimeout(http, 0.25, keepWaiting, &deadline);
+  httpSetTimeout(http, 0.25, keepWaiting, deadline);
   cups_dest_t* dests = nullptr;
   int count = cupsGetDests2(http, &dests);
   for (int i = 0; i < count; ++i) {
@@ -194,6 +196,48 @@ std::vector<CupsDest> readCupsDests(std::chrono::milliseconds limit) {
   cupsFreeDests(count, dests);
   httpClose(http);
   return out;
+}
+
+struct Exchange {
+  std::mutex m;
+  std::condition_variable cv;
+  bool done = false;
+  Deadline deadline;
+  std::vector<CupsDest> result;
+  // libcups keeps its connection settings per thread: the helper takes the caller's.
+  std::string server;
+  int port = 631;
+  http_encryption_t encryption = HTTP_ENCRYPTION_IF_REQUESTED;
+};
+
+}  // namespace
+
+std::vector<CupsDest> readCupsDests(std::chrono::milliseconds limit) {
+  // libcups retries and reconnects on its own, each time with its own
+  // time-outs; the exchange runs on a helper thread so that the audit waits
+  // no longer than `limit` whatever the scheduler does. A helper that is
+  // given up on finishes by itself (its deadline makes libcups stop too).
+  auto ex = std::make_shared<Exchange>();
+  ex->deadline.end = std::chrono::steady_clock::now() + limit;
+  ex->server = cupsServer();
+  ex->port = ippPort();
+  ex->encryption = cupsEncryption();
+  std::thread([ex] {
+    cupsSetServer(ex->server.c_str());
+    ippSetPort(ex->port);
+    cupsSetEncryption(ex->encryption);
+    auto r = readCupsDestsNow(&ex->deadline);
+    std::lock_guard lock(ex->m);
+    ex->result = std::move(r);
+    ex->done = true;
+    ex->cv.notify_all();
+  }).detach();
+  std::unique_lock lock(ex->m);
+  if (!ex->cv.wait_until(lock, ex->deadline.end + std::chrono::milliseconds(50),
+                         [&] { return ex->done; })) {
+    return {};
+  }
+  return std::move(ex->result);
 }
 
 namespace {

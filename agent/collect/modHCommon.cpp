@@ -1,0 +1,75 @@
+#include "agent/collect/modHCommon.h"
+
+#include <cctype>
+#include <exception>
+
+namespace quorvane::agent {
+
+void runReported(std::string_view module, std::string_view procedure, const ErrorShow& show,
+                 const std::function<void()>& body) {
+  const std::string where = errorLocation(kProjectAgent, module, procedure);
+  try {
+    body();
+  } catch (const RaisedError& e) {
+    if (show) show(formatErrorReport(where, e.number(), e.description(), e.line()));
+  } catch (const std::exception& e) {
+    // An unexpected failure of the runtime: "Invalid procedure call" class.
+    if (show) show(formatErrorReport(where, 5, e.what(), 0));
+  }
+}
+
+std::string strGetSysIni(const platform::IniFiles& ini, std::string_view section,
+                         std::string_view key) {
+  auto v = ini.get(platform::kSystemIni, section, key);
+  if (!v) return "None";
+  if (v->empty()) return "Unknown";
+  return *v;
+}
+
+std::int64_t numberOfText(std::string_view t) {
+  std::size_t i = 0;
+  while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
+  t.remove_prefix(i);
+  if (t.size() >= 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h')) {
+    std::uint64_t v = 0;
+    std::size_t k = 2, n = 0;
+    for (; k < t.size() && n < 16 && std::isxdigit(static_cast<unsigned char>(t[k])); ++k, ++n) {
+      char c = static_cast<char>(std::toupper(static_cast<unsigned char>(t[k])));
+      v = v * 16 + static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'A' + 10);
+    }
+    // Up to eight digits are a 32-bit number (the registry's DWORD), taken unsigned.
+    return static_cast<std::int64_t>(v);
+  }
+  bool negative = false;
+  if (!t.empty() && (t[0] == '-' || t[0] == '+')) {
+    negative = t[0] == '-';
+    t.remove_prefix(1);
+  }
+  std::int64_t v = 0;
+  for (std::size_t k = 0; k < t.size() && k < 18 && std::isdigit(static_cast<unsigned char>(t[k])); ++k) {
+    v = v * 10 + (t[k] - '0');
+  }
+  return negative ? -v : v;
+}
+
+std::string trimmed(std::string_view t) {
+  auto b = t.find_first_not_of(' ');
+  if (b == std::string_view::npos) return {};
+  auto e = t.find_last_not_of(' ');
+  return std::string(t.substr(b, e - b + 1));
+}
+
+bool isWinNT(const platform::Platform& p) {
+  if (!p.version) return false;
+  auto v = p.version->basic();
+  return v.ok() && v->platformId == platform::kPlatformNT;
+}
+
+bool isWin95(const platform::Platform& p) {
+  if (!p.version) return false;
+  auto v = p.version->basic();
+  return v.ok() && v->platformId == platform::kPlatformWindows && v->majorVersion == 4 &&
+         v->minorVersion == 0;
+}
+
+}  // namespace quorvane::agent

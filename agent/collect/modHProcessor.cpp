@@ -1,0 +1,48 @@
+#include "agent/collect/modHProcessor.h"
+
+#include "agent/collect/Registry.h"
+
+namespace quorvane::agent {
+
+std::string addressText(std::uint64_t address, int addressBits) {
+  if (addressBits > 32) return std::to_string(address);
+  return std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(address)));
+}
+
+std::string steppingText(std::uint16_t revision) {
+  return std::to_string(hiByte(revision)) + " , " + std::to_string(loByte(revision));
+}
+
+std::string cpuSpeedText(std::string_view mhzValue) {
+  if (mhzValue.empty()) return "0";
+  return std::to_string(numberOfText(mhzValue));
+}
+
+ProcessorInfo getProcessor(const platform::Platform& p, const ErrorShow& show) {
+  ProcessorInfo info;
+  runReported("modHProcessor", "getProcessor", show, [&] {
+    if (!p.systemInfo || !p.registry || !p.metrics) {
+      throw RaisedError(kErrObjectNotSet, "Object variable or With block variable not set");
+    }
+    auto si = p.systemInfo->get();
+    if (!si) throw RaisedError(si.status());
+    const Registry reg(*p.registry);
+    info.NumberOfCPUs = std::to_string(si->numberOfProcessors);
+    info.ActiveProcessorMark = std::to_string(si->activeProcessorMask);
+    std::string mhz = reg.getValue(kCentralProcessorKey, "~MHz");
+    info.CPUVersion = trimmed(reg.getValue(kCentralProcessorKey, "VendorIdentifier"));
+    if (isWinNT(p)) info.CPUVersion += " " + trimmed(mhz);
+    std::string cls = reg.getValue(kCentralProcessorKey, "Identifier");
+    info.CPUClass = trimmed(cls.empty() ? std::string("None") : cls);
+    info.CPUStepping = steppingText(si->processorRevision);
+    info.CPUSpeed = cpuSpeedText(mhz);
+    info.MinAppAddress = addressText(si->minimumApplicationAddress, si->addressBits);
+    info.MaxAppAddress = addressText(si->maximumApplicationAddress, si->addressBits);
+    info.PageSize = std::to_string(si->pageSize);
+    info.LowEndCPU = p.metrics->get(platform::SM_SLOWMACHINE) != 0;
+    info.BlockSize = std::to_string(si->allocationGranularity);
+  });
+  return info;
+}
+
+}  // namespace quorvane::agent
