@@ -1,11 +1,13 @@
 // The Windows ini entries a Linux host has an equivalent for: system.ini
-// [386enh] pagingdrive is the first swap area of /proc/swaps. msdos.sys has
+// [386enh] pagingdrive is the first swap area of /proc/swaps, [boot.description]
+// keyboard.typ the XKB keyboard model of /etc/default/keyboard. msdos.sys has
 // no equivalent (every entry is absent).
 #include <memory>
 
 #include "common/Text8.h"
 #include "platform/IniFiles.h"
 #include "platform/RegistryTree.h"
+#include "platform/linux/LinuxKeyboard.h"
 #include "platform/linux/LinuxSources.h"
 
 namespace quorvane::platform {
@@ -22,6 +24,12 @@ class LinuxIniFiles final : public IniFiles {
       auto first = linuxsrc::parseFirstSwapArea(*swaps);
       if (!first) return std::nullopt;
       return utf8ToWindows1252(*first);
+    }
+    if (equalsNoCase(file, kSystemIni) && equalsNoCase(section, "boot.description") &&
+        equalsNoCase(key, "keyboard.typ")) {
+      std::string model = linux_backend::readXkbConfig().model;
+      if (model.empty()) return std::nullopt;
+      return utf8ToWindows1252(model);
     }
     return std::nullopt;
   }
