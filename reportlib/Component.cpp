@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <type_traits>
 
 #include "reportlib/clsInit.h"
 #include "reportlib/clsReportSoftware.h"
@@ -134,6 +135,9 @@ struct Box {
   uint32_t refs;
   std::unique_ptr<Object> object;
 };
+
+// A QvDispatch* handed out is the address of its Box.
+static_assert(std::is_standard_layout_v<Box>);
 
 uint32_t boxAddRef(QvDispatch* self) { return ++reinterpret_cast<Box*>(self)->refs; }
 

@@ -36,6 +36,17 @@ ReportingController::ReportingController(frmMain& window)
     if (index == frmMain::TabReporting) refresh();
   });
   window_.reportingOptionsFrame()->installEventFilter(this);
+  window_.addScreenshot(QStringLiteral("reporting-formats.png"), [this] {
+    window_.tabStrip()->setCurrentIndex(frmMain::TabReporting);
+    refresh();
+    if (lstvReportTypes_->topLevelItemCount() == 0) return;
+    lstvReportTypes_->setCurrentItem(lstvReportTypes_->topLevelItem(0));
+    lstvReportTypes_ItemClick(0);
+    if (lstvFormatTypes_->topLevelItemCount() > 0) {
+      lstvFormatTypes_->setCurrentItem(lstvFormatTypes_->topLevelItem(0));
+      lstvFormatTypes_ItemClick(0);
+    }
+  });
 }
 
 void ReportingController::buildWidgets() {
