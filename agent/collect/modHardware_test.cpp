@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/collect/modGetInfo.h"
 #include "agent/collect/modHDrives.h"
 #include "agent/collect/modHKeyboard.h"
 #include "agent/collect/modHMemory.h"
@@ -16,6 +17,7 @@
 #include "agent/collect/modHProcessor.h"
 #include "agent/collect/modHSound.h"
 #include "agent/collect/modHVideo.h"
+#include "common/AuditRecordIO.h"
 #include "platform/Platform.h"
 
 namespace quorvane::agent {
@@ -155,6 +157,37 @@ TEST(HardwareXP, ProcessorMemoryVideoSoundDrives) {
                          "53,687,091,200 Bytes", "64,424,509,440 Bytes"),
                    DriveInfo()}));
   EXPECT_TRUE(r.texts.empty()) << r.texts.front();
+}
+
+// The whole audit: every hardware section lands where the record keeps it
+// and survives the stored form byte for byte.
+TEST(HardwareXP, AuditCarriesEverySectionThroughTheStoredForm) {
+  auto p = machine("winxp-pro.json");
+  ASSERT_TRUE(p);
+  std::vector<std::string> where;
+  CollectContext ctx{*p, "127.0.0.1", [&](const CollectReport& r) { where.push_back(r.where); }, {}};
+  AuditRecord record;
+  getInfo(record, ctx);
+  Reports r;
+  const HardwareInfo& h = record.Hardware;
+  PrintersResult printers = getPrinters(*p, r.show());
+  EXPECT_EQ(h.Printers, printers.Printers);
+  EXPECT_EQ(h.PrintersPresent, printers.PrintersPresent);
+  EXPECT_EQ(h.Keyboard, getKeyboard(*p, r.show()));
+  EXPECT_EQ(h.Processor, getProcessor(*p, r.show()));
+  EXPECT_EQ(h.Memory, getMemory(*p, r.show()));
+  EXPECT_EQ(h.Video, getVideo(*p, r.show()));
+  EXPECT_EQ(h.Sound, getSound(*p, r.show()));
+  EXPECT_EQ(h.Drives, getDrives(*p, r.show()));
+  EXPECT_EQ(h.Processor.MaxAppAddress, "2147418111");
+  EXPECT_EQ(where, std::vector<std::string>{"QuorvanePro.modHKeyboard.getKeyboard"});
+  auto back = decodeStoredAudit(encodeStoredAudit(record));
+  ASSERT_TRUE(back.ok()) << back.status().description();
+  EXPECT_EQ(back->Hardware, record.Hardware);
+  // A second audit replaces every section: nothing is left over or doubled.
+  getInfo(record, ctx);
+  EXPECT_EQ(record.Hardware.Drives.size(), 5u);
+  EXPECT_EQ(record.Hardware.Video.VideoCards.size(), 2u);
 }
 
 TEST(HardwareWin98, EveryCollector) {
