@@ -364,10 +364,15 @@ TEST(LinuxKeyboard, FactsOfTheSampleMachineAndOfAMachineWithout) {
   EXPECT_EQ(kb->languageName(0x407), "German (Germany)");
   EXPECT_EQ(kb->languageName(0x10409), "English (United States)");
   EXPECT_EQ(kb->languageName(0x7777), std::nullopt);
+  EXPECT_EQ(kb->caretBlinkTime(), 200u);  // the sample's console cursor blinks
   auto none = makeLinuxKeyboardFacts(kDir + "no-such-root");
   EXPECT_EQ(none->keyboardType(0), 0);
   EXPECT_EQ(none->keyboardType(2), 0);
   EXPECT_EQ(none->layoutName(), "");
+  EXPECT_EQ(none->caretBlinkTime(), 0u);
+  EXPECT_EQ(caretBlinkFromFbcon("0\n"), 0u);
+  EXPECT_EQ(caretBlinkFromFbcon("1\n"), 200u);
+  EXPECT_EQ(caretBlinkFromFbcon(""), 0u);
 
   auto devices = parseInputDevices(*readWholeFile(kRoot + "/proc/bus/input/devices"));
   ASSERT_EQ(devices.size(), 2u);

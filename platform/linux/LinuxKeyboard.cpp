@@ -68,7 +68,9 @@ class LinuxKeyboardFacts final : public KeyboardFacts {
   std::optional<std::string> languageName(std::uint32_t languageId) const override {
     return windowsLanguageName(languageId);
   }
-  unsigned caretBlinkTime() const override { return 500; }
+  unsigned caretBlinkTime() const override {
+    return caretBlinkFromFbcon(readFirstLine(joinPath(root_, "sys/class/graphics/fbcon/cursor_blink")));
+  }
 
  private:
   std::string root_;
@@ -163,6 +165,10 @@ std::optional<InputDevice> findKeyboard(const std::vector<InputDevice>& devices)
     if (hasWord(d.handlers, "kbd") && lowerHas(d.name, "keyboard")) return d;
   }
   return std::nullopt;
+}
+
+unsigned caretBlinkFromFbcon(std::string_view cursorBlink) {
+  return trimBlanks(cursorBlink) == "1" ? kFbconBlinkMilliseconds : 0;
 }
 
 XkbConfig readXkbConfig(const std::string& root) {

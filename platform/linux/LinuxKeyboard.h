@@ -5,7 +5,9 @@
 // mapped to the Windows layout identifier; the keyboards of
 // /proc/bus/input/devices (a PC keyboard is type 4, subtype 0, with 12
 // function keys; no keyboard gives 0). The code pages are the ones the agent
-// writes in: OEM 437, ANSI 1252. The caret blinks at the console's 500 ms.
+// writes in: OEM 437, ANSI 1252. The caret is the frame-buffer console's
+// cursor: it blinks every 200 ms when /sys/class/graphics/fbcon/cursor_blink
+// is 1; without a blinking console cursor the blink time is 0.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +47,10 @@ std::vector<InputDevice> parseInputDevices(std::string_view text);
 // The first device with the "kbd" handler and "keyboard" in its name (power
 // buttons have the handler too); nullopt when there is none.
 std::optional<InputDevice> findKeyboard(const std::vector<InputDevice>& devices);
+
+inline constexpr unsigned kFbconBlinkMilliseconds = 200;
+// The caret blink time of an fbcon cursor_blink text ("1" blinks).
+unsigned caretBlinkFromFbcon(std::string_view cursorBlink);
 
 std::unique_ptr<KeyboardFacts> makeLinuxKeyboardFacts(std::string root = "/");
 
