@@ -29,6 +29,9 @@ Agent::Agent(asio::io_context& io, HostResolver& resolver, AgentConfig config)
       random_(std::move(config.random)),
       temporaryFolder_(std::move(config.temporaryFolder)),
       onEnd_(std::move(config.onEnd)),
+      localAddress_(std::move(config.localAddress)),
+      observer_(std::move(config.observer)),
+      resolver_(resolver),
       sckConnect_(support_),
       sckListen_(support_),
       tmrAuditDelay_(io, [this] { tmrAuditDelay_Timer(); }),
@@ -51,6 +54,7 @@ Agent::Agent(asio::io_context& io, HostResolver& resolver, AgentConfig config)
 
 Agent::~Agent() {
   alive_.reset();
+  if (serverLookup_ != 0) resolver_.cancel(serverLookup_);
   if (desktop_ && iconShown_) desktop_->removeTrayIcon();
 }
 
@@ -173,6 +177,7 @@ bool Agent::Form_Load() {
       return false;
     }
     if (settings_.auditDelayMs) tmrAuditDelay_.Interval(*settings_.auditDelayMs);
+    setUpCommandSources();
 
     // 9: the tray icon.
     line = 9;
@@ -182,6 +187,7 @@ bool Agent::Form_Load() {
     line = 10;
     if (settings_.lngListenPort != 0) {
       sckListen_.LocalPort(settings_.lngListenPort);
+      if (!localAddress_.empty()) sckListen_.LocalIP(localAddress_);
       sckListen_.Listen();
     }
   } catch (const RaisedError& e) {
@@ -333,6 +339,8 @@ void Agent::doGetInfo() {
 
 void Agent::startUpload() {
   sckConnect_.CloseSocket();
+  if (!localAddress_.empty()) sckConnect_.Bind(0, localAddress_);
+  observe(AgentEvent::UploadStarted);
   sckConnect_.Connect(settings_.strServerIP, settings_.lngConnectPort);
   tmrTimeout_.Enabled(true);
 }
@@ -362,6 +370,7 @@ void Agent::tmrTimeout_Timer() {
 
 void Agent::sckConnect_OnConnect() {
   guarded("sckConnect_OnConnect", [&] {
+    learnServerAddress();
     // The file the last audit wrote (named after the record's IP address).
     if (auditFile_.empty() || !fs::is_regular_file(auditFile_)) return;
     auto bytes = readWholeFile(auditFile_);
@@ -380,6 +389,7 @@ void Agent::sckConnect_OnSendComplete() {
     } else {
       strAuditData_.clear();
       sckConnect_.CloseSocket();
+      observe(AgentEvent::UploadSent);
     }
   });
 }
@@ -389,7 +399,11 @@ void Agent::sckConnect_OnDataArrival(long) {
 }
 
 void Agent::sckConnect_OnError(SocketError&) {
-  guarded("sckConnect_OnError", [&] { sckConnect_.CloseSocket(); });
+  guarded("sckConnect_OnError", [&] {
+    learnServerAddress();
+    sckConnect_.CloseSocket();
+    observe(AgentEvent::UploadFailed);
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -399,6 +413,15 @@ void Agent::sckListen_OnConnectionRequest(long requestID) {
   guarded("sckListen_OnConnectionRequest", [&] {
     sckListen_.CloseSocket();
     sckListen_.Accept(requestID);
+    const std::string peer = sckListen_.RemoteHostIP();
+    if (!commandsAcceptedFrom(peer)) {
+      // Refused: closed at once (the second close releases the handle), and
+      // listening goes on.
+      sckListen_.CloseSocket();
+      sckListen_.CloseSocket();
+      observe(AgentEvent::CommandRefused, peer);
+      listenAgain();
+    }
   });
 }
 
@@ -406,26 +429,33 @@ void Agent::sckListen_OnDataArrival(long) {
   guarded("sckListen_OnDataArrival", [&] {
     const std::string data = sckListen_.GetData();
     if (data == tokAudit) {
+      observe(AgentEvent::CommandReceived, "audit");
       sckListen_.CloseSocket();
       std::weak_ptr<int> alive = alive_;
       letPendingEventsRun();
       if (alive.expired() || ended_) return;
       if (!blnAuditing_) doGetInfo();
     } else if (data == tokQuit) {
+      observe(AgentEvent::CommandReceived, "quit");
       sckListen_.CloseSocket();
       blnQuitPending_ = true;
     } else if (data == tokPowerOff) {
+      observe(AgentEvent::CommandReceived, "power-off");
       sckListen_.CloseSocket();
       blnPowerOffPending_ = true;
     } else if (data == tokReboot) {
+      observe(AgentEvent::CommandReceived, "reboot");
       sckListen_.CloseSocket();
       blnRebootPending_ = true;
     } else if (data == tokLogOff) {
+      observe(AgentEvent::CommandReceived, "log-off");
       sckListen_.CloseSocket();
       blnLogOffPending_ = true;
     } else if (data == tokHangUp) {
+      observe(AgentEvent::CommandReceived, "hang-up");
       sckListen_.CloseSocket();
     } else if (data.size() >= tokMessage.size() && data.compare(0, 3, tokMessage) == 0) {
+      observe(AgentEvent::CommandReceived, "message");
       sckListen_.CloseSocket();
       blnMessagePending_ = true;
       strMessageText_ = data.substr(3);
@@ -444,6 +474,48 @@ void Agent::performPower(platform::PowerAction action, std::string_view procedur
   // AdjustToken belongs to the system backend: it asks with the rights it needs.
   Status st = power_ ? power_->perform(action) : Status::Error(5, "No power backend");
   if (!st) report(procedure, st.number(), st.description(), 0);
+}
+
+void Agent::observe(AgentEvent event, std::string_view detail) {
+  if (observer_) observer_(event, detail);
+}
+
+void Agent::setUpCommandSources() {
+  commandSources_.reset();
+  if (const auto& from = settings_.acceptCommandsFrom) {
+    if (from->any) return;
+    commandSources_.emplace(from->addresses.begin(), from->addresses.end());
+    return;
+  }
+  if (settings_.strServerIP.empty()) return;  // no server: open, as ever
+  commandSources_.emplace();
+  if (parseDottedAddress(settings_.strServerIP)) {
+    commandSources_->insert(settings_.strServerIP);
+    return;
+  }
+  // A host name: its address is learnt from the upload connection's own
+  // lookup (learnServerAddress), or asked for when a command arrives first.
+}
+
+void Agent::learnServerAddress() {
+  if (!commandSources_ || settings_.acceptCommandsFrom) return;
+  const std::string& ip = sckConnect_.RemoteHostIP();
+  if (parseDottedAddress(ip)) commandSources_->insert(ip);
+}
+
+bool Agent::commandsAcceptedFrom(const std::string& address) {
+  if (!commandSources_) return true;
+  if (commandSources_->count(address)) return true;
+  if (settings_.acceptCommandsFrom || serverLookup_ != 0 || !commandSources_->empty()) return false;
+  // ServerIP's address is not known yet: look it up for the next command
+  // connection; this one is refused.
+  std::weak_ptr<int> alive = alive_;
+  serverLookup_ = resolver_.resolve(settings_.strServerIP, [this, alive](const ResolveResult& r) {
+    if (alive.expired()) return;
+    serverLookup_ = 0;
+    if (r.error == 0 && commandSources_ && parseDottedAddress(r.address)) commandSources_->insert(r.address);
+  });
+  return false;
 }
 
 void Agent::sckListen_OnClose() {

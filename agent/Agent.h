@@ -25,6 +25,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,17 @@ inline constexpr std::string_view kSettingsFileName = "clientSettings.txt";
 
 class Agent;
 
+// What a host may watch of one agent's exchange. `detail` is the command's
+// token name ("audit", "quit", "power-off", "reboot", "log-off", "hang-up",
+// "message"), the refused peer's address, or empty.
+enum class AgentEvent {
+  UploadStarted,    // connecting to the server
+  UploadSent,       // payload and end marker handed to the network, half-closed
+  UploadFailed,     // the upload connection failed
+  CommandReceived,  // a whole token arrived on the command connection
+  CommandRefused,   // a command connection from an address not accepted
+};
+
 // One audit: fills the reset record. `serverIP` is the ServerIP setting (the
 // collectors pick the address the server sees); `report` shows an error
 // report text of the convention (the agent's critical message box).
@@ -68,6 +80,12 @@ struct AgentConfig {
   std::int64_t timeoutMs = 15000;
   // Called once when the agent ends, with the exit status.
   std::function<void(int exitStatus)> onEnd;
+  // The local address both sockets use (a simulated PC's own loopback
+  // address): uploads leave from it and commands are awaited on it. Empty:
+  // the system chooses (any address when listening).
+  std::string localAddress;
+  // Watches the exchange (a simulator's counters); the agent never needs it.
+  std::function<void(AgentEvent event, std::string_view detail)> observer;
 };
 
 class Agent {
@@ -133,6 +151,11 @@ class Agent {
   void sckListen_OnDataArrival(long bytesTotal);
   void sckListen_OnClose();
   void performPower(platform::PowerAction action, std::string_view procedure);
+  void observe(AgentEvent event, std::string_view detail = {});
+  // Who may command this agent (AcceptCommandsFrom, else ServerIP).
+  void setUpCommandSources();
+  bool commandsAcceptedFrom(const std::string& address);
+  void learnServerAddress();
 
   asio::io_context& io_;
   MSocketSupport support_;
@@ -143,6 +166,13 @@ class Agent {
   std::function<double()> random_;
   std::filesystem::path temporaryFolder_;
   std::function<void(int)> onEnd_;
+  std::string localAddress_;
+  std::function<void(AgentEvent, std::string_view)> observer_;
+  HostResolver& resolver_;
+  // nullopt: commands from any address. Otherwise the accepted addresses
+  // (empty while ServerIP's name is still being resolved).
+  std::optional<std::set<std::string>> commandSources_;
+  long serverLookup_ = 0;
 
   CSocket sckConnect_;
   CSocket sckListen_;

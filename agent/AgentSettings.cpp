@@ -86,6 +86,45 @@ std::optional<bool> toBoolean(std::string_view text, long* error) {
   return std::nullopt;
 }
 
+std::optional<CommandSources> parseCommandSources(std::string_view value) {
+  CommandSources sources;
+  std::size_t start = 0;
+  while (start <= value.size()) {
+    std::size_t comma = value.find(',', start);
+    if (comma == std::string_view::npos) comma = value.size();
+    std::string_view entry = value.substr(start, comma - start);
+    while (!entry.empty() && isBlank(entry.front())) entry.remove_prefix(1);
+    while (!entry.empty() && isBlank(entry.back())) entry.remove_suffix(1);
+    start = comma + 1;
+    if (entry.empty()) continue;
+    if (lower(entry) == "any") {
+      sources.any = true;
+      continue;
+    }
+    // Four decimal parts of 0 to 255, written in the dotted form.
+    // Kept in the canonical form a peer address is compared in (no leading zeros).
+    int parts = 0;
+    std::size_t p = 0;
+    bool good = true;
+    std::string canonical;
+    while (good && p <= entry.size()) {
+      std::size_t q = p;
+      int n = 0;
+      while (q < entry.size() && entry[q] >= '0' && entry[q] <= '9' && q - p < 3) n = n * 10 + (entry[q++] - '0');
+      good = q > p && n <= 255;
+      canonical += (parts ? "." : "") + std::to_string(n);
+      ++parts;
+      if (q == entry.size()) break;
+      good = good && entry[q] == '.';
+      p = q + 1;
+    }
+    if (!good || parts != 4) return std::nullopt;
+    sources.addresses.push_back(std::move(canonical));
+  }
+  if (!sources.any && sources.addresses.empty()) return std::nullopt;
+  return sources;
+}
+
 SettingsResult parseClientSettings(std::string_view text, const std::function<double()>& random) {
   SettingsResult result;
   AgentSettings& s = result.settings;
@@ -111,6 +150,7 @@ SettingsResult parseClientSettings(std::string_view text, const std::function<do
     else if (key == "ConnectPortNumber" || key == "ListenPortNumber") type = "Integer";
     else if (key == "AllowQuit" || key == "ShowSystemTray") type = "Boolean";
     else if (key == "ReauditDelayTime") type = "Integer-Integer";
+    else if (key == "AcceptCommandsFrom") type = "Address list";
     if (type == nullptr) continue;  // not a key of this program
 
     auto fail = [&](long number, std::string description) {
@@ -141,6 +181,12 @@ SettingsResult parseClientSettings(std::string_view text, const std::function<do
       s.strServerIP = *value;
     } else if (key == "QuitPassword") {
       s.strQuitPassword = *value;
+    } else if (key == "AcceptCommandsFrom") {
+      s.acceptCommandsFrom = parseCommandSources(*value);
+      if (!s.acceptCommandsFrom) {
+        fail(13, "Type mismatch");
+        return result;
+      }
     } else if (key == "ConnectPortNumber") {
       if (!integer(*value, s.lngConnectPort)) return result;
     } else if (key == "ListenPortNumber") {

@@ -17,8 +17,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvane::agent {
+
+// AcceptCommandsFrom: who may send commands. "any" (any letter case) opens
+// the command port to every address; otherwise a comma-separated list of
+// dotted IPv4 addresses (blanks around each allowed).
+struct CommandSources {
+  bool any = false;
+  std::vector<std::string> addresses;
+};
 
 struct AgentSettings {
   std::string strServerIP;
@@ -32,7 +41,14 @@ struct AgentSettings {
   // The interval drawn for tmrAuditDelay, in milliseconds; nullopt when
   // ReauditDelayTime held no range (no interval was set).
   std::optional<std::int64_t> auditDelayMs;
+  // nullopt when the file has no AcceptCommandsFrom: then only the address of
+  // ServerIP may command the agent, or anyone when ServerIP is empty too.
+  std::optional<CommandSources> acceptCommandsFrom;
 };
+
+// Parses an AcceptCommandsFrom value; nullopt when an entry is not a dotted
+// IPv4 address (nor "any") or the list names nothing.
+std::optional<CommandSources> parseCommandSources(std::string_view value);
 
 // Why reading stopped.
 struct SettingsError {

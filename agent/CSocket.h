@@ -126,6 +126,8 @@ class CSocket {
   long LocalPort() const { return localPort_; }
   void LocalPort(long port) { localPort_ = port; }
   const std::string& LocalIP() const { return localIP_; }
+  // The address Listen binds to (empty: any); a simulated PC's own address.
+  void LocalIP(const std::string& ip) { localIP_ = ip; }
   // The name of the local address (looked up when first asked, the dotted
   // address when the lookup fails).
   std::string LocalHostName();
