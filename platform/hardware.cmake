@@ -4,7 +4,9 @@
 # and the tests of the Linux parsers. Included from platform/CMakeLists.txt
 # before the library is declared.
 
-find_package(Cups REQUIRED)
+if(QUORVANE_PLATFORM STREQUAL "linux")
+  find_package(Cups REQUIRED)
+endif()
 find_package(Threads REQUIRED)
 
 list(APPEND QUORVANE_PLATFORM_NEUTRAL_SOURCES

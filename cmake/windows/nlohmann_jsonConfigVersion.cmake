@@ -1,0 +1,7 @@
+# The host's nlohmann-json 3 is what the Windows build uses.
+set(PACKAGE_VERSION 3)
+if(PACKAGE_FIND_VERSION_MAJOR AND NOT PACKAGE_FIND_VERSION_MAJOR EQUAL 3)
+  set(PACKAGE_VERSION_COMPATIBLE FALSE)
+else()
+  set(PACKAGE_VERSION_COMPATIBLE TRUE)
+endif()
