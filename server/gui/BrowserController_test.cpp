@@ -7,13 +7,18 @@
 
 #include <QApplication>
 #include <QFontInfo>
+#include <QImage>
+#include <QTabWidget>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTreeView>
+#include <algorithm>
 #include <memory>
 #include <string>
 
+#include "server/core/ServerCore.h"
 #include "server/core/ServerState.h"
+#include "server/gui/frmMain.h"
 #include "server/testsupport/QtTestSupport.h"
 
 namespace quorvane {
@@ -282,6 +287,54 @@ TEST_F(BrowserControllerTest, TreeOpensToItsMachines) {
   tree->show();
   addMachines();
   EXPECT_TRUE(tree->isExpanded(domainNode()));
+}
+
+// The browser inside the main window: started from a DataStore, the first
+// machine's views are filled, and the screenshots of every view are written.
+TEST(BrowserInWindowTest, FillsViewsAndWritesItsScreenshots) {
+  app();
+  testing::TempFolder dir;
+  AuditRecord first = testing::sampleRecord(1, "127.0.0.1", "CORP");
+  dir.write("DataStore/127.0.0.1.dat", testing::storedForm(first) + "\r\n");
+  dir.write("DataStore/127.0.0.2.dat",
+            testing::storedForm(testing::sampleRecord(2, "127.0.0.2", "LAB")) + "\r\n");
+  testing::RecordingSink sink;
+  ServerCore core(dir.path(), sink);
+  frmMain window(core);
+  window.show();
+  StartupOptions options;
+  options.listen = false;
+  ASSERT_TRUE(window.startUp(options).ok());
+
+  ASSERT_TRUE(window.selectFirstMachine());
+  ASSERT_GT(window.lstSoftware()->count(), 1);
+  EXPECT_EQ(window.lstSoftware()->item(0)->text(),
+            displayText(first.Software.Windows.OperatingSystem));
+  EXPECT_EQ(window.lstSoftware()->currentRow(), 0);
+  EXPECT_TRUE(window.rtbSoftwareInfo()->toPlainText().startsWith("Operating System : \n\t"));
+  EXPECT_EQ(window.lstHardware()->currentRow(), 0);
+  EXPECT_FALSE(window.rtbHardwareInfo()->toPlainText().isEmpty());
+  EXPECT_TRUE(window.rtbNetworkInfo()->toPlainText().startsWith(
+      "Hostname : \t" + displayText(first.Hardware.Network.Hostname) + "\n"));
+  EXPECT_TRUE(window.treeView1()->isExpanded(window.treeView1()->currentIndex().parent()));
+
+  ASSERT_TRUE(window.saveScreenshots(QString::fromStdString(dir.path() + "shots")).ok());
+  const std::vector<std::string> files = dir.list("shots");
+  const auto has = [&files](const std::string& name) {
+    return std::find(files.begin(), files.end(), name) != files.end();
+  };
+  const std::vector<std::string> mine = {"software.png",   "network.png",    "hardware-1.png",
+                                         "hardware-2.png", "hardware-3.png", "hardware-4.png",
+                                         "hardware-5.png", "hardware-6.png", "hardware-7.png"};
+  for (const std::string& name : mine) EXPECT_TRUE(has(name)) << name;
+  // Each picture shows its own view.
+  for (std::size_t i = 0; i + 1 < mine.size(); ++i) {
+    const QImage a(QString::fromStdString(dir.path() + "shots/" + mine[i]));
+    const QImage b(QString::fromStdString(dir.path() + "shots/" + mine[i + 1]));
+    ASSERT_FALSE(a.isNull()) << mine[i];
+    EXPECT_NE(a, b) << mine[i] << " and " << mine[i + 1];
+  }
+  EXPECT_TRUE(sink.messages.empty()) << sink.messages.front().text;
 }
 
 }  // namespace
