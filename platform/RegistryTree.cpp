@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
 #include <utility>
 
 namespace quorvane::platform {
@@ -50,15 +51,30 @@ std::optional<RootKey> rootKeyFromName(std::string_view name) {
   return std::nullopt;
 }
 
+namespace {
+std::string lowered(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+}  // namespace
+
 struct RegistryTree::Node {
   std::string name;
-  std::vector<std::unique_ptr<Node>> children;
+  std::vector<std::unique_ptr<Node>> children;           // enumeration order
+  std::unordered_map<std::string, Node*> childByName;    // lower-case name -> child
   std::vector<std::pair<std::string, RegValue>> values;
 
   Node* child(std::string_view n) const {
-    for (const auto& c : children)
-      if (equalsNoCase(c->name, n)) return c.get();
-    return nullptr;
+    auto it = childByName.find(lowered(n));
+    return it == childByName.end() ? nullptr : it->second;
+  }
+  Node* addChild(std::string n) {
+    children.push_back(std::make_unique<Node>());
+    Node* c = children.back().get();
+    childByName.emplace(lowered(n), c);
+    c->name = std::move(n);
+    return c;
   }
 };
 
@@ -82,11 +98,7 @@ RegistryTree::Node* RegistryTree::findOrCreate(RootKey root, std::string_view pa
   Node* node = slot.get();
   for (auto& part : splitKeyPath(path)) {
     Node* next = node->child(part);
-    if (!next) {
-      node->children.push_back(std::make_unique<Node>());
-      next = node->children.back().get();
-      next->name = std::move(part);
-    }
+    if (!next) next = node->addChild(std::move(part));
     node = next;
   }
   return node;
