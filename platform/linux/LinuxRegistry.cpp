@@ -79,11 +79,8 @@ void fillWindowsCurrentVersion(RegistryTree& tree) {
                   RegistryTree::sz(*id));
 }
 
-void fillUninstallFromDpkg(RegistryTree& tree) {
-  auto text = linuxsrc::readTextFile("/var/lib/dpkg/status");
-  if (!text) return;
+void addUninstallKeys(RegistryTree& tree, const std::vector<linuxsrc::DpkgPackage>& packages) {
   const std::string base = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-  auto packages = linuxsrc::parseDpkgStatus(*text);
   // A package installed for several architectures gets one key per
   // architecture ("name:arch"); the others keep their plain name.
   std::multiset<std::string> names;
@@ -92,35 +89,47 @@ void fillUninstallFromDpkg(RegistryTree& tree) {
   for (const auto& p : packages) {
     std::string id = names.count(p.name) > 1 ? p.name + ":" + p.architecture : p.name;
     const std::string key = base + "\\" + utf8ToWindows1252(id);
-    tree.setValue(HKEY_LOCAL_MACHINE, key, "DisplayName", RegistryTree::sz(utf8ToWindows1252(p.name)));
-    tree.setValue(HKEY_LOCAL_MACHINE, key, "UninstallString",
-                  RegistryTree::sz(utf8ToWindows1252("dpkg --remove " + id)));
-    tree.setValue(HKEY_LOCAL_MACHINE, key, "Publisher", RegistryTree::sz(utf8ToWindows1252(p.maintainer)));
-    tree.setValue(HKEY_LOCAL_MACHINE, key, "DisplayVersion", RegistryTree::sz(utf8ToWindows1252(p.version)));
-    if (!p.homepage.empty())
-      tree.setValue(HKEY_LOCAL_MACHINE, key, "URLInfoAbout", RegistryTree::sz(utf8ToWindows1252(p.homepage)));
+    auto set = [&](const char* value, const std::string& text) {
+      tree.setValue(HKEY_LOCAL_MACHINE, key, value, RegistryTree::sz(utf8ToWindows1252(text)));
+    };
+    set("DisplayName", p.name);
+    set("UninstallString", "dpkg --remove " + id);
+    set("Publisher", p.maintainer);
+    set("DisplayVersion", p.version);
+    if (!p.homepage.empty()) set("URLInfoAbout", p.homepage);
   }
+}
+
+void fillUninstallFromDpkg(RegistryTree& tree) {
+  auto text = linuxsrc::readTextFile("/var/lib/dpkg/status");
+  if (!text) return;
+  addUninstallKeys(tree, linuxsrc::parseDpkgStatus(*text));
+}
+
+std::string workgroupOf(const std::string& hostName, const std::optional<std::string>& hosts,
+                        const std::optional<std::string>& resolv,
+                        const std::optional<std::string>& smbConf) {
+  if (auto dot = hostName.find('.'); dot != std::string::npos && dot + 1 < hostName.size())
+    return hostName.substr(dot + 1);
+  if (hosts)
+    if (auto d = linuxsrc::parseHostsDomain(*hosts, hostName)) return *d;
+  if (resolv)
+    if (auto d = linuxsrc::parseResolvDomain(*resolv)) return *d;
+  if (smbConf)
+    if (auto w = linuxsrc::parseSambaWorkgroup(*smbConf)) return *w;
+  return "workgroup";
 }
 
 void fillWorkgroup(RegistryTree& tree) {
   char host[256] = {};
   std::string hostName;
   if (gethostname(host, sizeof host - 1) == 0) hostName = host;
-  std::optional<std::string> name;
-  if (auto dot = hostName.find('.'); dot != std::string::npos && dot + 1 < hostName.size())
-    name = hostName.substr(dot + 1);
-  if (!name)
-    if (auto hosts = linuxsrc::readTextFile("/etc/hosts"))
-      name = linuxsrc::parseHostsDomain(*hosts, hostName);
-  if (!name)
-    if (auto resolv = linuxsrc::readTextFile("/etc/resolv.conf"))
-      name = linuxsrc::parseResolvDomain(*resolv);
-  if (!name)
-    if (auto smb = linuxsrc::readTextFile("/etc/samba/smb.conf"))
-      name = linuxsrc::parseSambaWorkgroup(*smb);
-  if (!name) name = "workgroup";
+  const std::string name =
+      workgroupOf(hostName, linuxsrc::readTextFile("/etc/hosts"),
+                  linuxsrc::readTextFile("/etc/resolv.conf"),
+                  linuxsrc::readTextFile("/etc/samba/smb.conf"));
   tree.setValue(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\VXD\\VNETSUP", "Workgroup",
-                RegistryTree::sz(utf8ToWindows1252(*name)));
+                RegistryTree::sz(utf8ToWindows1252(name)));
 }
 
 std::unique_ptr<RegistryStore> makeLinuxRegistry() { return std::make_unique<LinuxRegistry>(); }

@@ -11,10 +11,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/RegistryTree.h"
+#include "platform/linux/LinuxSources.h"
 
 namespace quorvane::platform {
 
@@ -25,10 +27,18 @@ struct LinuxRegistrySource {
 
 // The uninstall list from the dpkg database.
 void fillUninstallFromDpkg(RegistryTree& tree);
+// Its pure part: the uninstall keys of `packages` (texts converted to
+// Windows-1252).
+void addUninstallKeys(RegistryTree& tree, const std::vector<linuxsrc::DpkgPackage>& packages);
 // ProductId (machine-id) under the version key of the Windows family.
 void fillWindowsCurrentVersion(RegistryTree& tree);
 // The workgroup value of the network client (DNS domain, Samba workgroup,
 // else "workgroup").
 void fillWorkgroup(RegistryTree& tree);
+// Its pure part, from the host name and the texts of /etc/hosts,
+// /etc/resolv.conf and smb.conf (each may be missing); UTF-8.
+std::string workgroupOf(const std::string& hostName, const std::optional<std::string>& hosts,
+                        const std::optional<std::string>& resolv,
+                        const std::optional<std::string>& smbConf);
 
 }  // namespace quorvane::platform
