@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTreeView>
 #include <algorithm>
 #include <memory>
@@ -280,6 +281,30 @@ TEST_F(BrowserControllerTest, AreasAreReadOnlyAndFixedPitchAndListsFollowTheUser
   EXPECT_TRUE(rtbHardwareInfo->toPlainText().startsWith("CPU Class : \t"));
   lstSoftware->setCurrentRow(2);
   EXPECT_TRUE(rtbSoftwareInfo->toPlainText().startsWith("Display Name : \n\tWINZIP 9.0\n"));
+}
+
+TEST_F(BrowserControllerTest, HardwareAreaReturnsToItsPlace) {
+  AuditRecord r = machine("127.0.0.6", "Windows 2000", "home");
+  r.Hardware.Video.VideoModes.clear();
+  for (int i = 0; i < 80; ++i) r.Hardware.Video.VideoModes.push_back("mode " + std::to_string(i));
+  state.addClient("127.0.0.6", r, "f.dat");
+  QWidget page;  // a parent without a layout: the area keeps its own place
+  page.resize(600, 600);
+  rtbHardwareInfo->setParent(&page);
+  page.show();
+  makeController();
+  controller->clickNode(state.clientTree().clientIndex(0));
+  rtbHardwareInfo->setGeometry(5, 400, 300, 80);  // moved away
+  controller->clickHardwareRow(4);                // Video Information
+  EXPECT_EQ(rtbHardwareInfo->geometry(), QRect(5, 2040 / 15, 300, 3135 / 15));
+  QApplication::processEvents();
+  QScrollBar* bar = rtbHardwareInfo->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 0);
+  bar->setValue(bar->maximum());
+  controller->clickHardwareRow(4);
+  QApplication::processEvents();
+  EXPECT_EQ(bar->value(), 0);
+  rtbHardwareInfo->setParent(nullptr);
 }
 
 TEST_F(BrowserControllerTest, TreeOpensToItsMachines) {
