@@ -87,5 +87,14 @@ status=$?
 check "exchange: tokQuit ends with status 0 ($status)" $([[ $status == 0 ]]; echo $?)
 check "exchange: the audit file is beside the agent" $(ls -A "$work/exchange" | grep -q '\.dat$'; echo $?)
 
+# 6. --machine: an audit-once run (no settings) of a described machine.
+mkdir -p "$work/fixture"
+"$bin" --dir "$work/fixture" --machine "$here/../tests/fixtures/machines/winxp-pro.json" --power dry-run 2> /dev/null
+status=$?
+check "machine file: audit once, status 0 ($status)" $([[ $status == 0 ]]; echo $?)
+check "machine file: the audit file is named after its address" $([[ -s "$work/fixture/192.0.2.51.dat" ]]; echo $?)
+"$bin" --dir "$work/fixture" --machine "$work/no-such-machine.json" 2> /dev/null
+check "machine file missing: status 1" $([[ $? == 1 ]]; echo $?)
+
 echo "$passed passed, $failed failed"
 [[ $failed == 0 ]]
