@@ -14,6 +14,7 @@
 // The Platform owns its services; it lives as long as the agent that uses it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 
@@ -67,6 +68,8 @@ std::unique_ptr<Platform> makeNativePlatform();
 // The machine described by a JSON machine file. Fails with a description of
 // the first thing wrong in the file (unreadable, not JSON, a section or value
 // of the wrong form).
+// Only plain files of at most kMaxMachineFileBytes are read.
+inline constexpr std::uintmax_t kMaxMachineFileBytes = 16u * 1024 * 1024;
 Expected<std::unique_ptr<Platform>> makeFixturePlatform(const std::filesystem::path& machineFile);
 
 }  // namespace quorvane::platform
