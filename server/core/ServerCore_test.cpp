@@ -495,6 +495,18 @@ TEST_F(IntakeTest, UploadEndingWithTheCloseIsStored) {
   EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), upload + "\r\n");
 }
 
+TEST_F(IntakeTest, IdleConnectionIsClosedWhenATimeOutIsSet) {
+  IntakeLimits limits;
+  limits.idleTimeoutMs = 300;
+  startServer(limits);
+  Uploader quiet("127.0.0.6", port);
+  ASSERT_TRUE(quiet.send("partial"));
+  ASSERT_TRUE(waitUntil([&] { return quiet.socket().state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(core->intake().openConnections(), 0);
+  EXPECT_EQ(core->intake().totalBuffered(), 0u);
+  EXPECT_EQ(core->activity(), "Idle");
+}
+
 TEST(AtomicWriteTest, ReplacesWholeOrNotAtAll) {
   TempFolder dir;
   dir.write("DataStore/a.dat", "old");

@@ -222,13 +222,17 @@ TEST_F(FrmMainTest, ScreenshotsOfEveryTab) {
   ASSERT_TRUE(window->selectFirstMachine());
   TempFolder shots;
   ASSERT_TRUE(window->saveScreenshots(QString::fromStdString(shots.path() + "shots")).ok());
-  EXPECT_EQ(shots.list("shots"), (std::vector<std::string>{"global-view.png", "local-view.png", "reporting.png"}));
+  const std::vector<std::string> files = shots.list("shots");
+  for (const char* name : {"local-view.png", "global-view.png", "reporting.png"}) {
+    EXPECT_NE(std::find(files.begin(), files.end(), name), files.end()) << name;
+  }
   const QImage local(QString::fromStdString(shots.path() + "shots/local-view.png"));
   const QImage global(QString::fromStdString(shots.path() + "shots/global-view.png"));
+  const QImage reporting(QString::fromStdString(shots.path() + "shots/reporting.png"));
   ASSERT_FALSE(local.isNull());
   EXPECT_EQ(local.size(), window->size());
   EXPECT_NE(local, global);  // each shot shows its own tab
-  EXPECT_EQ(window->tabStrip()->currentIndex(), frmMain::TabReporting);
+  EXPECT_NE(global, reporting);
 }
 
 }  // namespace
