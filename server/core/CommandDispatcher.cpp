@@ -54,6 +54,7 @@ int CommandDispatcher::cmdDo(CommandCode code) {
     o->socket = new QTcpSocket(this);
     o->timer = new QTimer(this);
     o->timer->setSingleShot(true);
+    o->timer->setTimerType(Qt::PreciseTimer);  // a coarse timer may fire 5% early
     o->timer->setInterval(timeoutMs_);
     o->ip = ip;
     o->port = port;
