@@ -47,8 +47,6 @@ int runHeadless(const ServerOptions&, const std::string& programFolder) {
   quitEventLoopOnTermination();
   StartupView view;
   if (!core.start(view).ok()) return 1;
-  std::fprintf(stderr, "QuorvaneServer listening on port %d\n", core.intake().port());
-  std::fflush(stderr);
   QCoreApplication::exec();
   return 0;
 }

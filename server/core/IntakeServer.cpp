@@ -104,8 +104,7 @@ void IntakeServer::drain(Connection& c) {
     if (c.idle) c.idle->start();
     events_.onPieceArrived(c.ip);
 
-    const std::size_t others = totalBuffered() - c.assembler.buffered();
-    if (others + c.assembler.buffered() + static_cast<std::size_t>(piece.size()) > limits_.total) {
+    if (totalBuffered() + static_cast<std::size_t>(piece.size()) > limits_.total) {
       events_.onUploadRefused(c.ip, Status::Error(kErrUploadTooLarge,
                                                    "Out of memory: the uploads in progress exceed " +
                                                        std::to_string(limits_.total) + " bytes"));
