@@ -1,9 +1,12 @@
+// The platform headers come first: on Windows the agent's header brings in
+// the system headers (through Asio), whose macros share names with the
+// platform's constants (HKEY_LOCAL_MACHINE, REG_SZ, SM_CXSCREEN, ...).
+#include "agent/collect/modGetInfo.h"
+#include "platform/Platform.h"
+
 #include "agent/AgentMachine.h"
 
 #include <memory>
-
-#include "agent/collect/modGetInfo.h"
-#include "platform/Platform.h"
 
 namespace quorvane::agent {
 

@@ -27,6 +27,11 @@ endforeach()
 include_directories(SYSTEM "${QUORVANE_WIN_HEADERS}")
 set(nlohmann_json_DIR "${CMAKE_CURRENT_LIST_DIR}/windows" CACHE PATH "" FORCE)
 
+# The lean Windows headers (each file includes the parts it calls), and no
+# min/max macros.
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX
+  _POSIX_THREAD_SAFE_FUNCTIONS)  # localtime_r, gmtime_r of the MinGW C runtime
+
 # Winsock under Asio; the rest of the Win32 calls of the platform backend.
 link_libraries(ws2_32 mswsock)
 

@@ -1,6 +1,10 @@
 // The account of Windows: GetUserNameA, NetWkstaUserGetInfo level 1 (the
 // logon domain), the group identifiers of the process token
 // (OpenProcessToken, GetTokenInformation TokenGroups) and LookupAccountSidA.
+// The neutral headers come before the system headers, whose macros
+// share their names.
+#include "platform/windows/WindowsBackends.h"
+
 #include <windows.h>
 #include <lm.h>
 #include <sddl.h>
@@ -8,7 +12,6 @@
 #include <memory>
 #include <vector>
 
-#include "platform/windows/WindowsBackends.h"
 
 namespace quorvane::platform::windows_backend {
 namespace {

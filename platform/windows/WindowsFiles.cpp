@@ -2,13 +2,16 @@
 // GetSystemDirectoryA, the last-write time in local time, and
 // GetFileVersionInfoA / VerQueryValueA for the fixed block, the translation
 // pairs and the string entries of every translation.
+// The neutral headers come before the system headers, whose macros
+// share their names.
+#include "platform/windows/WindowsBackends.h"
+
 #include <windows.h>
 #include <winver.h>
 
 #include <memory>
 #include <vector>
 
-#include "platform/windows/WindowsBackends.h"
 
 namespace quorvane::platform::windows_backend {
 namespace {

@@ -8,6 +8,10 @@
 //
 // GlobalMemoryStatusEx rather than GlobalMemoryStatus: the older call caps
 // or wraps its figures above 4 GB.
+// The neutral headers come before the system headers, whose macros
+// share their names.
+#include "platform/windows/WindowsBackends.h"
+
 #include <windows.h>
 #include <mmsystem.h>
 #include <winspool.h>
@@ -15,7 +19,6 @@
 #include <memory>
 #include <vector>
 
-#include "platform/windows/WindowsBackends.h"
 
 namespace quorvane::platform::windows_backend {
 namespace {

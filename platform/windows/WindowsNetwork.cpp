@@ -2,6 +2,10 @@
 // adapters (GetAdaptersAddresses) in the system's order, and the local end
 // of a UDP socket connected (nothing is sent) toward a dotted IPv4 address.
 // Each call holds Winsock open for itself (WSAStartup counts its users).
+// The neutral headers come before the system headers, whose macros
+// share their names.
+#include "platform/windows/WindowsBackends.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
@@ -10,7 +14,6 @@
 #include <memory>
 #include <vector>
 
-#include "platform/windows/WindowsBackends.h"
 
 namespace quorvane::platform::windows_backend {
 namespace {

@@ -1,8 +1,11 @@
 // makeNativePlatform for Windows: one line per service, each defined in its
 // own Windows<Service>.cpp; and the text helpers the services share.
+// The neutral headers come before the system headers, whose macros
+// share their names.
+#include "platform/windows/WindowsBackends.h"
+
 #include <windows.h>
 
-#include "platform/windows/WindowsBackends.h"
 
 namespace quorvane::platform {
 

@@ -1,11 +1,14 @@
 // The registry of Windows: RegOpenKeyExA, RegEnumKeyA and RegQueryValueExA
 // with the bytes handed back as stored. Each query opens the key for reading
 // and closes it again.
+// The neutral headers come before the system headers, whose macros
+// share their names.
+#include "platform/windows/WindowsBackends.h"
+
 #include <windows.h>
 
 #include <memory>
 
-#include "platform/windows/WindowsBackends.h"
 
 namespace quorvane::platform::windows_backend {
 namespace {

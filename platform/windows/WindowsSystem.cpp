@@ -6,12 +6,15 @@
 // application manifest (platform/windows/QuorvanePro.manifest) declares the
 // Windows versions it supports, without which every Windows since 8.1
 // reports itself as 6.2.
+// The neutral headers come before the system headers, whose macros
+// share their names.
+#include "platform/windows/WindowsBackends.h"
+
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
 
-#include "platform/windows/WindowsBackends.h"
 
 namespace quorvane::platform::windows_backend {
 namespace {
