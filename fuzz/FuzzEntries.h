@@ -46,6 +46,11 @@ Verdict uploadAssembly(std::string_view input);
 Verdict reportCatalog(std::string_view input);
 const std::vector<Entry>& serverEntries();
 
+// Present where the agent's sources are compiled in (AgentFuzzEntries.cpp):
+// clientSettings.txt.
+Verdict agentSettings(std::string_view input);
+const std::vector<Entry>& agentEntries();
+
 // The text of a failed rule, for violations.
 std::string describeViolation(std::string_view entry, std::string_view rule);
 

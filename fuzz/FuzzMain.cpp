@@ -16,6 +16,9 @@ quorvane::fuzz::EntryFunction findEntry() {
 #ifdef QUORVANE_FUZZ_SERVER_ENTRIES
                            &quorvane::fuzz::serverEntries(),
 #endif
+#ifdef QUORVANE_FUZZ_AGENT_ENTRIES
+                           &quorvane::fuzz::agentEntries(),
+#endif
                           }) {
     for (const auto& entry : *list) {
       if (entry.name == wanted) return entry.run;

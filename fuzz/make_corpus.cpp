@@ -104,5 +104,15 @@ int main(int argc, char** argv) {
   put(out, "report_catalog", "two-formats", "Report::clsReport::{Output to HTML,.html;Output to Text,.txt}");
   put(out, "report_catalog", "broken-entries", "No separators\nName::Class::no brace}\n::Class::{A,.a}\nName::::{A,.a}");
 
+  put(out, "agent_settings", "typical",
+      "ServerIP:127.0.0.1\r\nConnectPortNumber:2004\r\nListenPortNumber:2005\r\nAllowQuit:True\r\n"
+      "QuitPassword:secret\r\nReauditDelayTime:10-20\r\nShowSystemTray:0\r\n");
+  put(out, "agent_settings", "accept-from",
+      "# who may command\nServerIP:127.0.0.1\nAcceptCommandsFrom: 127.0.0.1 , 192.0.2.7\nReauditDelayTime:0-0\n");
+  put(out, "agent_settings", "accept-any", "AcceptCommandsFrom:ANY\r\nListenPortNumber: 2.5 \r\n");
+  put(out, "agent_settings", "type-mismatch", "ConnectPortNumber:twelve\r\n");
+  put(out, "agent_settings", "no-colon", "AllowQuit\r\n");
+  put(out, "agent_settings", "negative-delay", "ReauditDelayTime:-5--1\r\n");
+
   return failed ? 1 : 0;
 }

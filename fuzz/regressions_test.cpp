@@ -25,13 +25,18 @@ const fs::path kFuzzDir = fs::path(QUORVANE_SOURCE_DIR) / "fuzz";
 // Every entry that has a fuzzer anywhere; the ones compiled into this test
 // are listed by entries().
 const std::set<std::string> kAllEntryNames{"audit_record", "stored_form", "he3", "b64",
-                                           "server_settings", "upload_assembly", "report_catalog"};
+                                           "server_settings", "upload_assembly", "report_catalog",
+                                           "agent_settings"};
 
 std::vector<Entry> entries() {
   std::vector<Entry> all = commonEntries();
 #ifdef QUORVANE_FUZZ_SERVER_ENTRIES
   const auto& server = serverEntries();
   all.insert(all.end(), server.begin(), server.end());
+#endif
+#ifdef QUORVANE_FUZZ_AGENT_ENTRIES
+  const auto& agent = agentEntries();
+  all.insert(all.end(), agent.begin(), agent.end());
 #endif
   return all;
 }
