@@ -18,14 +18,6 @@ void runReported(std::string_view module, std::string_view procedure, const Erro
   }
 }
 
-std::string strGetSysIni(const platform::IniFiles& ini, std::string_view section,
-                         std::string_view key) {
-  auto v = ini.get(platform::kSystemIni, section, key);
-  if (!v) return "None";
-  if (v->empty()) return "Unknown";
-  return *v;
-}
-
 std::int64_t numberOfText(std::string_view t) {
   std::size_t i = 0;
   while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
@@ -50,26 +42,6 @@ std::int64_t numberOfText(std::string_view t) {
     v = v * 10 + (t[k] - '0');
   }
   return negative ? -v : v;
-}
-
-std::string trimmed(std::string_view t) {
-  auto b = t.find_first_not_of(' ');
-  if (b == std::string_view::npos) return {};
-  auto e = t.find_last_not_of(' ');
-  return std::string(t.substr(b, e - b + 1));
-}
-
-bool isWinNT(const platform::Platform& p) {
-  if (!p.version) return false;
-  auto v = p.version->basic();
-  return v.ok() && v->platformId == platform::kPlatformNT;
-}
-
-bool isWin95(const platform::Platform& p) {
-  if (!p.version) return false;
-  auto v = p.version->basic();
-  return v.ok() && v->platformId == platform::kPlatformWindows && v->majorVersion == 4 &&
-         v->minorVersion == 0;
 }
 
 }  // namespace quorvane::agent

@@ -1,7 +1,8 @@
 // modHCommon: what the hardware collectors share: the error-report wrapper of
-// a collector procedure, the system.ini reader over the platform's ini
-// files, and the small number helpers. (The registry reader is
-// agent/collect/Registry.h, the version reader agent/collect/clsFVer.h.)
+// a collector procedure and the small number helpers. (The registry reader is
+// agent/collect/Registry.h, the version reader agent/collect/clsFVer.h, the
+// system.ini reader and the version tests agent/collect/SystemFiles.h, the
+// space trimming agent/collect/modRegistry.h.)
 //
 // Every collector runs its body through runReported: an error raised inside
 // (RaisedError, or any exception) stops the body at that point, the report
@@ -14,8 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "agent/collect/SystemFiles.h"
 #include "common/ErrorReport.h"
-#include "platform/IniFiles.h"
 #include "platform/Platform.h"
 
 namespace quorvane::agent {
@@ -29,22 +30,11 @@ using ErrorShow = std::function<void(std::string_view reportText)>;
 void runReported(std::string_view module, std::string_view procedure, const ErrorShow& show,
                  const std::function<void()>& body);
 
-// strGetSysIni: the system.ini entry, "None" when it is absent, "Unknown"
-// when it is empty.
-std::string strGetSysIni(const platform::IniFiles& ini, std::string_view section,
-                         std::string_view key);
-
 // The number a text gives when read as a number: "&H" hexadecimal, else the
 // leading decimal digits (with a sign); 0 when there are none.
 std::int64_t numberOfText(std::string_view text);
 
-std::string trimmed(std::string_view text);
-
 inline int hiByte(std::uint32_t w) { return static_cast<int>((w >> 8) & 0xFF); }
 inline int loByte(std::uint32_t w) { return static_cast<int>(w & 0xFF); }
-
-// The platform is of the NT family / is Windows 95 (platform 1, version 4.0).
-bool isWinNT(const platform::Platform& p);
-bool isWin95(const platform::Platform& p);
 
 }  // namespace quorvane::agent

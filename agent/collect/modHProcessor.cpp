@@ -1,6 +1,7 @@
 #include "agent/collect/modHProcessor.h"
 
 #include "agent/collect/Registry.h"
+#include "agent/collect/modRegistry.h"
 
 namespace quorvane::agent {
 
@@ -30,10 +31,10 @@ ProcessorInfo getProcessor(const platform::Platform& p, const ErrorShow& show) {
     info.NumberOfCPUs = std::to_string(si->numberOfProcessors);
     info.ActiveProcessorMark = std::to_string(si->activeProcessorMask);
     std::string mhz = reg.getValue(kCentralProcessorKey, "~MHz");
-    info.CPUVersion = trimmed(reg.getValue(kCentralProcessorKey, "VendorIdentifier"));
-    if (isWinNT(p)) info.CPUVersion += " " + trimmed(mhz);
+    info.CPUVersion = trimSpaces(reg.getValue(kCentralProcessorKey, "VendorIdentifier"));
+    if (isWinNT(p)) info.CPUVersion += " " + trimSpaces(mhz);
     std::string cls = reg.getValue(kCentralProcessorKey, "Identifier");
-    info.CPUClass = trimmed(cls.empty() ? std::string("None") : cls);
+    info.CPUClass = trimSpaces(cls.empty() ? std::string("None") : cls);
     info.CPUStepping = steppingText(si->processorRevision);
     info.CPUSpeed = cpuSpeedText(mhz);
     info.MinAppAddress = addressText(si->minimumApplicationAddress, si->addressBits);
