@@ -84,15 +84,23 @@ int ClientListModel::addRow(ClientRow newRow) {
   const int r = static_cast<int>(at - rows_.begin());
   beginInsertRows(QModelIndex(), r, r);
   rows_.insert(at, std::move(newRow));
+  if (r + 1 == static_cast<int>(rows_.size())) {
+    // Appended: the others keep their rows; an address already listed keeps its first row.
+    if (!rowOfStale_ && !rowOf_.contains(rows_.back().ip)) rowOf_.insert(rows_.back().ip, r);
+  } else {
+    rowOfStale_ = true;
+  }
   endInsertRows();
   return r;
 }
 
 int ClientListModel::rowOfIp(const QString& ip) const {
-  for (std::size_t i = 0; i < rows_.size(); ++i) {
-    if (rows_[i].ip == ip) return static_cast<int>(i);
+  if (rowOfStale_) {
+    rowOf_.clear();
+    for (std::size_t i = rows_.size(); i-- > 0;) rowOf_.insert(rows_[i].ip, static_cast<int>(i));
+    rowOfStale_ = false;
   }
-  return -1;
+  return rowOf_.value(ip, -1);
 }
 
 void ClientListModel::setStatus(const QString& ip, const QString& text) {
@@ -142,6 +150,7 @@ void ClientListModel::sortByColumn(int column) {
   sortColumn_ = column;
   beginResetModel();
   std::stable_sort(rows_.begin(), rows_.end(), ByColumn{column});
+  rowOfStale_ = true;
   endResetModel();
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -74,6 +75,10 @@ class ClientListModel : public QAbstractTableModel {
 
   std::vector<ClientRow> rows_;
   int sortColumn_ = -1;
+  // Row of each address (the first row when one repeats), rebuilt after
+  // rows were inserted or sorted: status texts arrive per piece of upload.
+  mutable QHash<QString, int> rowOf_;
+  mutable bool rowOfStale_ = false;
 };
 
 }  // namespace quorvane

@@ -31,6 +31,7 @@ std::string dottedAddress(const QHostAddress& address) {
 IntakeServer::IntakeServer(IntakeEvents& events, IntakeLimits limits, QObject* parent)
     : QObject(parent), events_(events), limits_(limits), listener_(new QTcpServer(this)) {
   connect(listener_, &QTcpServer::newConnection, this, &IntakeServer::onNewConnection);
+  connect(listener_, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) { onAcceptError(); });
 }
 
 IntakeServer::~IntakeServer() {
@@ -47,6 +48,8 @@ Status IntakeServer::listen(int port) {
     return Status::Error(kErrListenFailed, "Invalid argument: listen port " + std::to_string(port));
   }
   if (listener_->isListening()) listener_->close();
+  listener_->setListenBacklogSize(kListenBacklog);
+  acceptPaused_ = false;
   if (!listener_->listen(QHostAddress::AnyIPv4, static_cast<quint16>(port))) {
     const bool inUse = listener_->serverError() == QAbstractSocket::AddressInUseError;
     return Status::Error(inUse ? kErrAddressInUse : kErrListenFailed,
@@ -62,10 +65,20 @@ bool IntakeServer::isListening() const { return listener_->isListening(); }
 
 int IntakeServer::port() const { return listener_->serverPort(); }
 
-std::size_t IntakeServer::totalBuffered() const {
-  std::size_t total = 0;
-  for (const auto& [socket, c] : connections_) total += c->assembler.buffered();
-  return total;
+int IntakeServer::listenBacklog() const { return listener_->listenBacklogSize(); }
+
+// QTcpServer stops accepting when accept() fails for want of descriptors;
+// it is started again a little later, and whenever a connection closes.
+void IntakeServer::onAcceptError() {
+  ++acceptFailures_;
+  acceptPaused_ = true;
+  QTimer::singleShot(kAcceptRetryMs, this, [this] { resumeAccepting(); });
+}
+
+void IntakeServer::resumeAccepting() {
+  if (!acceptPaused_) return;
+  acceptPaused_ = false;
+  if (listener_->isListening()) listener_->resumeAccepting();
 }
 
 void IntakeServer::onNewConnection() {
@@ -104,14 +117,16 @@ void IntakeServer::drain(Connection& c) {
     if (c.idle) c.idle->start();
     events_.onPieceArrived(c.ip);
 
-    if (totalBuffered() + static_cast<std::size_t>(piece.size()) > limits_.total) {
+    if (buffered_ + static_cast<std::size_t>(piece.size()) > limits_.total) {
       events_.onUploadRefused(c.ip, Status::Error(kErrUploadTooLarge,
                                                    "Out of memory: the uploads in progress exceed " +
                                                        std::to_string(limits_.total) + " bytes"));
       drop(c.socket);
       return;
     }
+    const std::size_t held = c.assembler.buffered();
     UploadAssembler::Result r = c.assembler.feed(std::string_view(piece.constData(), piece.size()));
+    buffered_ = buffered_ - held + c.assembler.buffered();
     if (r.outcome == UploadAssembler::Outcome::Overflow) {
       events_.onUploadRefused(c.ip, Status::Error(kErrUploadTooLarge,
                                                    "Out of memory: upload larger than " +
@@ -129,6 +144,7 @@ void IntakeServer::drop(QTcpSocket* socket) {
   auto it = connections_.find(socket);
   if (it == connections_.end() || it->second->closing) return;
   it->second->closing = true;
+  buffered_ -= it->second->assembler.buffered();
   it->second->assembler.clear();
   socket->abort();  // emits disconnected while connected
   if (connections_.count(socket)) onDisconnected(socket);
@@ -143,7 +159,9 @@ void IntakeServer::onDisconnected(QTcpSocket* socket) {
   it = connections_.find(socket);
   if (it == connections_.end()) return;
   const std::string ip = it->second->ip;
+  buffered_ -= it->second->assembler.buffered();
   connections_.erase(it);
+  resumeAccepting();  // a descriptor is free again
   socket->disconnect(this);
   socket->deleteLater();
   events_.onConnectionClosed(ip, openConnections());

@@ -7,8 +7,13 @@
 // marker arrives), closed. A connection whose buffer passes the per-
 // connection bound, or that would push the total of all buffers past the
 // overall bound, is closed and reported as refused. A connection's buffer
-// is dropped when it closes. An idle time-out (off by default) closes a
-// connection that sent nothing for that long.
+// is dropped when it closes. An idle time-out (60 s by default; 0 turns it
+// off) closes a connection that sent nothing for that long.
+//
+// Sized for a few thousand clients: a listen backlog of kListenBacklog, a
+// running total of the buffers (no scan per piece), and accepting resumed
+// after the system ran out of descriptors (retried every kAcceptRetryMs,
+// and whenever a connection closes).
 // The listener must outlive the server; single-threaded.
 #pragma once
 
@@ -42,10 +47,13 @@ class IntakeEvents {
   virtual void onConnectionClosed(const std::string& ip, int openConnections) = 0;
 };
 
+inline constexpr int kListenBacklog = 4096;
+inline constexpr int kAcceptRetryMs = 100;
+
 struct IntakeLimits {
   std::size_t perConnection = kMaxUploadBytes;
   std::size_t total = 256u * 1024 * 1024;
-  int idleTimeoutMs = 0;  // 0: no idle time-out
+  int idleTimeoutMs = 60000;  // 0: no idle time-out
 };
 
 // The dotted IPv4 text of an address (IPv4-mapped IPv6 unwrapped).
@@ -66,7 +74,10 @@ class IntakeServer : public QObject {
   bool isListening() const;
   int port() const;
   int openConnections() const { return static_cast<int>(connections_.size()); }
-  std::size_t totalBuffered() const;
+  std::size_t totalBuffered() const { return buffered_; }
+  int listenBacklog() const;
+  // How often accepting a connection failed (out of descriptors, ...).
+  int acceptFailures() const { return acceptFailures_; }
 
  private:
   struct Connection;
@@ -76,11 +87,16 @@ class IntakeServer : public QObject {
   void onDisconnected(QTcpSocket* socket);
   void drain(Connection& c);
   void drop(QTcpSocket* socket);
+  void onAcceptError();
+  void resumeAccepting();
 
   IntakeEvents& events_;
   IntakeLimits limits_;
   QTcpServer* listener_;
   std::map<QTcpSocket*, std::unique_ptr<Connection>> connections_;
+  std::size_t buffered_ = 0;  // the total of all connections' buffers
+  int acceptFailures_ = 0;
+  bool acceptPaused_ = false;
 };
 
 }  // namespace quorvane

@@ -8,7 +8,9 @@
 
 #include "common/AuditRecordIO.h"
 #include "common/ErrorReport.h"
+#include "common/modCompression.h"
 #include "common/modZlib.h"
+#include "server/core/ResourceLimits.h"
 #include "server/core/ServerTexts.h"
 
 namespace quorvane {
@@ -33,7 +35,10 @@ void throwIfFailed(const Status& status, std::source_location at = std::source_l
 
 Status writeFileAtomically(const std::string& path, std::string_view bytes) {
   QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) {
+  // Unbuffered: a write the disk refuses (full, over quota, too large) must
+  // fail here. Buffered, it would fail only in the flush inside commit(),
+  // which QSaveFile does not notice: a cut file would replace the old one.
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
     return Status::Error(kErrPathAccess, "Path/File access error: " + path + " (" +
                                              file.errorString().toStdString() + ")");
   }
@@ -48,6 +53,21 @@ Status writeFileAtomically(const std::string& path, std::string_view bytes) {
                                              file.errorString().toStdString() + ")");
   }
   return Status::Ok();
+}
+
+// An upload is one audit record, exactly: bytes left after the record (a
+// zero-filled blob reads as an empty record) mean it is not an agent's audit,
+// and it must not replace a good one.
+Expected<AuditRecord> decodeUpload(std::string_view upload) {
+  Expected<std::string> data = readStoredForm(upload);
+  if (!data) return data.status();
+  std::size_t consumed = 0;
+  Expected<AuditRecord> record = readAuditRecord(*data, &consumed);
+  if (record && consumed != data->size()) {
+    return Status::Error(kRecordMalformed, "Not an audit record: " + std::to_string(data->size() - consumed) +
+                                               " bytes follow the record");
+  }
+  return record;
 }
 
 ServerCore::ServerCore(std::string programFolder, MessageSink& messages, QObject* parent)
@@ -122,7 +142,10 @@ Status ServerCore::start(StartupView& view, StartupOptions options) {
     view.reportLibrariesFound(reportLibraries_);
 
     // 10. Listen for agents.
-    if (options.listen) throwIfFailed(intake_->listen(settings_.listenPort));
+    if (options.listen) {
+      raiseOpenFileLimit();  // one descriptor per client connection
+      throwIfFailed(intake_->listen(settings_.listenPort));
+    }
 
     // 11. The loading window again.
     view.showLoading();
@@ -178,7 +201,7 @@ void ServerCore::loadDataFiles(StartupView& view) {
 void ServerCore::storeUpload(const std::string& ip, std::string upload) {
   const std::string folder = dataStorePath(appPath_);
   try {
-    Expected<AuditRecord> record = decodeStoredAudit(upload);
+    Expected<AuditRecord> record = decodeUpload(upload);
     if (!record) {
       QDir().mkpath(QString::fromStdString(folder));
       const std::string rejected = folder + ip + std::string(kDataFileExtension) + std::string(kRejectedSuffix);

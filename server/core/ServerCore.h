@@ -120,6 +120,9 @@ class ServerCore : public QObject, private IntakeEvents {
   QString activity_;
 };
 
+// Decodes one upload (the stored-file form of exactly one audit record).
+Expected<AuditRecord> decodeUpload(std::string_view upload);
+
 // Writes `bytes` to `path` through a temporary file in the same folder and a
 // rename, so the old file stays whole until the new one is complete.
 Status writeFileAtomically(const std::string& path, std::string_view bytes);

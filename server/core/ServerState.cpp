@@ -14,6 +14,8 @@ ServerState::ServerState(QObject* parent) : QObject(parent) {}
 void ServerState::createTables() {
   domainTable_.assign(1, DomainEntry{});
   clientAddressTable_.clear();
+  indexOfAddress_.clear();
+  addressOfIndex_.clear();
 }
 
 void ServerState::showNoDataFiles() {
@@ -62,6 +64,8 @@ int ServerState::addClient(const std::string& key, AuditRecord record, const std
 
   knownAddresses_.insert(key);
   clientAddressTable_.push_back(ClientAddressEntry{key, index});
+  indexOfAddress_.emplace(key, index);  // the first entry of an address wins, as in a scan
+  addressOfIndex_.emplace(index, key);
 
   ClientTreeModel::Node* domain = domainNode(stored.Hardware.Network.DomainName);
   ClientTreeModel::Node* client = clientTree_.addNode(domain, ip, ip, QVariant(index));
@@ -74,20 +78,15 @@ void ServerState::replaceClient(int index, AuditRecord record) {
   record.Hardware.Network.DomainName = lowerCase1252(record.Hardware.Network.DomainName);
   AuditRecord& slot = clientTable_.at(static_cast<std::size_t>(index));
   slot = std::move(record);
-  for (const ClientAddressEntry& e : clientAddressTable_) {
-    if (e.index == index) {
-      clientList_.refreshClient(QString::fromStdString(e.ip), displayText(slot.Hardware.Network.Hostname),
-                                displayText(slot.AuditDate));
-      break;
-    }
+  if (auto e = addressOfIndex_.find(index); e != addressOfIndex_.end()) {
+    clientList_.refreshClient(QString::fromStdString(e->second), displayText(slot.Hardware.Network.Hostname),
+                              displayText(slot.AuditDate));
   }
   emit clientUpdated(index);
 }
 
 std::optional<int> ServerState::findClient(const std::string& key) const {
-  for (const ClientAddressEntry& e : clientAddressTable_) {
-    if (e.ip == key) return e.index;
-  }
+  if (auto e = indexOfAddress_.find(key); e != indexOfAddress_.end()) return e->second;
   return std::nullopt;
 }
 

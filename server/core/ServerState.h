@@ -20,6 +20,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/AuditRecord.h"
@@ -83,6 +84,9 @@ class ServerState : public QObject {
   std::vector<std::string> dataFileList_;
   std::vector<AuditRecord> clientTable_;
   std::vector<ClientAddressEntry> clientAddressTable_;
+  // Lookups of the table both ways, so that no socket event scans it.
+  std::unordered_map<std::string, int> indexOfAddress_;
+  std::unordered_map<int, std::string> addressOfIndex_;
   std::vector<DomainEntry> domainTable_;
   std::set<std::string> knownAddresses_;
   bool noDataFiles_ = false;

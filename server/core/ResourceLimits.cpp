@@ -1,0 +1,18 @@
+#include "server/core/ResourceLimits.h"
+
+#include <sys/resource.h>
+
+namespace quorvane {
+
+long raiseOpenFileLimit() {
+  rlimit r{};
+  if (getrlimit(RLIMIT_NOFILE, &r) != 0) return -1;
+  if (r.rlim_cur < r.rlim_max) {
+    rlimit raised = r;
+    raised.rlim_cur = r.rlim_max;
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) r = raised;
+  }
+  return r.rlim_cur == RLIM_INFINITY ? -1 : static_cast<long>(r.rlim_cur);
+}
+
+}  // namespace quorvane

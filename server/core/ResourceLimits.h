@@ -1,0 +1,15 @@
+// ResourceLimits: what the process needs of the system to serve a few
+// thousand clients at once.
+//
+// raiseOpenFileLimit lifts the soft limit of open descriptors to the hard
+// maximum (a fresh machine's soft limit is 1024: every inbound upload, every
+// outgoing command connection and every file being written holds one).
+// Failing to raise it is not an error; the old limit stays.
+#pragma once
+
+namespace quorvane {
+
+// Returns the soft limit in force afterwards (-1 when it cannot be read).
+long raiseOpenFileLimit();
+
+}  // namespace quorvane
