@@ -7,6 +7,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/RegistryTree.h"
+
 namespace quorvane::platform::linuxsrc {
 
 namespace {
@@ -40,14 +42,6 @@ std::vector<std::string_view> splitWhitespace(std::string_view s) {
     if (i > start) out.push_back(s.substr(start, i - start));
   }
   return out;
-}
-
-bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 }  // namespace
@@ -271,13 +265,13 @@ std::optional<std::string> parseSambaWorkgroup(std::string_view text) {
     if (line.front() == '[') {
       auto close = line.find(']');
       inGlobal = close != std::string_view::npos &&
-                 equalsNoCaseAscii(trim(line.substr(1, close - 1)), "global");
+                 equalsNoCase(trim(line.substr(1, close - 1)), "global");
       return;
     }
     if (!inGlobal) return;
     auto eq = line.find('=');
     if (eq == std::string_view::npos) return;
-    if (!equalsNoCaseAscii(trim(line.substr(0, eq)), "workgroup")) return;
+    if (!equalsNoCase(trim(line.substr(0, eq)), "workgroup")) return;
     std::string_view v = trim(line.substr(eq + 1));
     if (!v.empty()) result = std::string(v);
   });
@@ -295,9 +289,9 @@ std::optional<std::string> parseHostsDomain(std::string_view hostsText, std::str
     bool named = false;
     for (std::size_t i = 1; i < fields.size(); ++i) {
       std::string_view n = fields[i];
-      if (equalsNoCaseAscii(n, hostName) ||
+      if (equalsNoCase(n, hostName) ||
           (n.size() > hostName.size() && n[hostName.size()] == '.' &&
-           equalsNoCaseAscii(n.substr(0, hostName.size()), hostName)))
+           equalsNoCase(n.substr(0, hostName.size()), hostName)))
         named = true;
     }
     if (!named) return;
