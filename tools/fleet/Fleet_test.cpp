@@ -148,8 +148,8 @@ TEST(FleetCommandLine, Table) {
 // marker + CR LF, once the agent half-closes.
 class KeepingServer {
  public:
-  KeepingServer(asio::io_context& io, fs::path dataStore)
-      : io_(io), acceptor_(io, {asio::ip::make_address_v4("127.0.0.1"), 0}), dataStore_(std::move(dataStore)) {
+  KeepingServer(asio::io_context& io, fs::path dataStore, unsigned short port = 0)
+      : io_(io), acceptor_(io, {asio::ip::make_address_v4("127.0.0.1"), port}), dataStore_(std::move(dataStore)) {
     fs::create_directories(dataStore_);
     acceptNext();
   }
@@ -332,6 +332,40 @@ TEST(Fleet, AServerThatIsDownCountsFailuresAndKeepsTheAuditFiles) {
   EXPECT_EQ(s.uploadsSent, 0);
   EXPECT_EQ(s.errors, 0);  // a server that is down is no error report
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(fs::exists(fleet.folder(i) / (fleetAddress(i) + ".dat")));
+}
+
+TEST(Fleet, AnAgentWhoseServerWasDownUploadsAtItsNextAudit) {
+  asio::io_context io;
+  const fs::path root = freshFolder("later");
+  ASSERT_TRUE(writeFleetMachines(root / "machines", 1, 1, defaultMachineTemplates()).ok());
+  unsigned short port = 0;
+  {
+    asio::ip::tcp::acceptor a(io, {asio::ip::make_address_v4("127.0.0.1"), 0});
+    port = a.local_endpoint().port();
+  }
+  FleetOptions o;
+  o.serverPort = port;
+  o.agents = 1;
+  o.machines = root / "machines";
+  o.listenBase = listenBaseForThisRun() + 100;
+  o.workDir = root / "work";
+  o.dataStore = root / "DataStore";
+  Fleet fleet(io, o);
+  ASSERT_TRUE(fleet.prepare().ok());
+  fleet.start();
+  ASSERT_TRUE(runUntil(io, [&] { return fleet.firstUploadsSettled(); }));
+  ASSERT_EQ(fleet.summary().uploadsFailed, 1);
+  const std::string kept = *agent::readWholeFile(fleet.folder(0) / (fleetAddress(0) + ".dat"));
+  // The server comes up; the next audit (asked for by the server) is uploaded.
+  KeepingServer server(io, root / "DataStore", port);
+  ASSERT_TRUE(sendCommand(io, "127.0.0.1", fleetAddress(0), o.listenBase, agent::tokAudit));
+  ASSERT_TRUE(runUntil(io, [&] { return fleet.summary().uploadsAcknowledged == 1; }));
+  ASSERT_EQ(server.peers, std::vector<std::string>{fleetAddress(0)});
+  auto record = decodeStoredAudit(server.uploads[fleetAddress(0)]);
+  ASSERT_TRUE(record.ok());
+  EXPECT_EQ(record->Hardware.Network.IP, fleetAddress(0));
+  EXPECT_EQ(kept.size() > 0, true);
+  fleet.stopAll();
 }
 
 TEST(Fleet, PrepareRefusesWhatItMustNotRun) {
