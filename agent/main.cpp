@@ -7,7 +7,7 @@
 #include "agent/AgentMachine.h"
 #include "agent/CommandLine.h"
 #include "agent/HostResolver.h"
-#include "platform/DesktopHeadless.h"
+#include "platform/NativeDesktop.h"
 #include "platform/Power.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TerminationSignals.h"
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   agent::AgentConfig config;
   config.programFolder = cl->dir ? *cl->dir : platform::executableFolder();
   config.getInfo = std::move(*audit);
-  config.desktop = std::make_unique<platform::DesktopHeadless>(std::cerr);
+  config.desktop = platform::makeNativeDesktop(io, std::cerr);
   config.power = cl->powerDryRun ? platform::makeDryRunPowerControl(std::cout)
                                  : platform::makeSystemPowerControl();
   int exitStatus = 0;

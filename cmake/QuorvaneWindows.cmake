@@ -58,3 +58,15 @@ if(CMAKE_CROSSCOMPILING)
   add_executable(he3pack IMPORTED GLOBAL)
   set_target_properties(he3pack PROPERTIES IMPORTED_LOCATION "${QUORVANE_HOST_HE3PACK}")
 endif()
+
+# QuorvanePro.exe: a program without a console window, with its application
+# manifest and version resource (platform/windows/QuorvanePro.rc). Applied
+# once every folder has declared its targets.
+enable_language(RC)
+function(quorvane_windows_finish)
+  if(TARGET QuorvanePro)
+    target_sources(QuorvanePro PRIVATE "${PROJECT_SOURCE_DIR}/platform/windows/QuorvanePro.rc")
+    set_target_properties(QuorvanePro PROPERTIES WIN32_EXECUTABLE ON)
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL quorvane_windows_finish)

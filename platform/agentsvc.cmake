@@ -22,6 +22,7 @@ quorvane_library(quorvane_agentsvc
     ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/Power_${QUORVANE_PLATFORM}.cpp
     ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/SocketPolicy_${QUORVANE_PLATFORM}.cpp
     ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/ProgramFolder_${QUORVANE_PLATFORM}.cpp
+    ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/NativeDesktop_${QUORVANE_PLATFORM}.cpp
   DEPS quorvane_common quorvane_asio)
 
 quorvane_test(agentsvc_test
