@@ -82,7 +82,8 @@ void ClientTreeModel::removePlaceholder() {
 QModelIndex ClientTreeModel::indexOf(const Node* node) const {
   if (!node || node == &root_ || !node->parent) return {};
   const auto& siblings = node->parent->children;
-  for (std::size_t i = 0; i < siblings.size(); ++i) {
+  // From the end: the node asked for is most often the one just added.
+  for (std::size_t i = siblings.size(); i-- > 0;) {
     if (siblings[i].get() == node) return createIndex(static_cast<int>(i), 0, const_cast<Node*>(node));
   }
   return {};

@@ -36,6 +36,27 @@ void throwIfFailed(const Status& status, std::source_location at = std::source_l
   if (!status.ok()) throw RaisedError(status, at);
 }
 
+// One data file whole, in a single read (start-up reads thousands).
+Expected<std::string> readDataFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0) ::close(fd);
+    return readWholeFile(path);  // its error texts
+  }
+  std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (got != bytes.size()) return readWholeFile(path);  // changed meanwhile: the slow way
+  return bytes;
+}
+
 }  // namespace
 
 // The new bytes go to a temporary file beside the target ("<name>.tmp-XXXXXX",
@@ -205,7 +226,7 @@ void ServerCore::loadDataFiles(StartupView& view) {
     if (!pendingKeys_.count(key)) continue;  // an upload during loading already took its place
     pendingKeys_.erase(key);
     try {
-      Expected<std::string> bytes = readWholeFile(path);
+      Expected<std::string> bytes = readDataFile(path);
       throwIfFailed(bytes.status());
       Expected<AuditRecord> record = decodeStoredAudit(*bytes);
       if (!record) {
