@@ -11,11 +11,12 @@ bin=${2:-${QUORVANE_BIN:-build/bin}}
 work=$(mktemp -d /tmp/quorvane-agent-audit.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 measure() {  # measure NAME COMMAND...: best wall time and its peak memory over the runs
+  shift
   local best=""
   for _ in $(seq "$runs"); do
     rm -rf "$work/agent"; mkdir -p "$work/agent"
     /usr/bin/time -f '%e %M' -o "$work/time" "$@" > /dev/null 2> "$work/err" || true
-    read -r s kb < "$work/time"
+    read -r s kb < <(tail -1 "$work/time")
     if [[ -z $best ]] || awk -v a="$s" -v b="${best% *}" 'BEGIN { exit !(a < b) }'; then best="$s $kb"; fi
   done
   echo "$best"

@@ -298,7 +298,7 @@ bool Fleet::allEnded() const {
 }
 
 void Fleet::armAckTimer() {
-  ackTimer_.expires_after(std::chrono::milliseconds(100));
+  ackTimer_.expires_after(std::chrono::milliseconds(25));
   std::weak_ptr<int> alive = alive_;
   ackTimer_.async_wait([this, alive](const asio::error_code& ec) {
     if (ec || alive.expired()) return;
