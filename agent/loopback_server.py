@@ -13,6 +13,7 @@
       for the agent's half-close and closes.
 """
 import socket
+import time
 import sys
 import zlib
 
@@ -59,12 +60,22 @@ def uploads(port_file, prefix, count, timeout=120.0):
 
 
 def command(port, name, text=""):
+    """Sends one command. The agent serves one command connection at a time
+    and listens again only after the previous one has closed, so a refused or
+    reset connection (never accepted) is tried again for up to 30 seconds."""
     data = TOKENS[name] + (text.encode("latin-1") if name == "message" else b"")
-    with socket.create_connection(("127.0.0.1", int(port)), timeout=30) as s:
-        s.sendall(data)
-        while s.recv(64):
-            pass
-    return 0
+    deadline = time.monotonic() + 30.0
+    while True:
+        try:
+            with socket.create_connection(("127.0.0.1", int(port)), timeout=30) as s:
+                s.sendall(data)
+                while s.recv(64):
+                    pass
+            return 0
+        except (ConnectionRefusedError, ConnectionResetError):
+            if time.monotonic() > deadline:
+                raise
+            time.sleep(0.1)
 
 
 if __name__ == "__main__":
