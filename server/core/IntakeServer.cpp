@@ -1,6 +1,7 @@
 #include "server/core/IntakeServer.h"
 
 #include <QHostAddress>
+#include <algorithm>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -112,7 +113,10 @@ void IntakeServer::onReadyRead(QTcpSocket* socket) {
 
 void IntakeServer::drain(Connection& c) {
   while (!c.closing && c.socket->bytesAvailable() > 0) {
-    const QByteArray piece = c.socket->read(kReadBufferBytes);
+    // Exactly what is there: read(max) would allocate the whole maximum
+    // (4 MB) for every piece; this size takes the socket's buffered block
+    // without a copy.
+    const QByteArray piece = c.socket->read(std::min<qint64>(c.socket->bytesAvailable(), kReadBufferBytes));
     if (piece.isEmpty()) break;
     if (c.idle) c.idle->start();
     events_.onPieceArrived(c.ip);
