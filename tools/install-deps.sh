@@ -12,6 +12,8 @@ if [[ "${1:-build}" == "test" ]]; then
   want+=(clang xvfb xauth)
   # the report page in a real browser (reportlib/browsertest)
   want+=(chromium chromium-driver python3-selenium)
+  # the Windows agent: cross compiler, zlib for it, Wine (tools/test-windows.sh)
+  want+=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64)
 fi
 
 missing=()

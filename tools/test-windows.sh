@@ -1,0 +1,210 @@
+#!/usr/bin/env bash
+# Builds the Windows agent with MinGW-w64 and tests it under Wine:
+#   1. the codec and record tests, cross-built, under Wine;
+#   2. the Windows backend and collectors against Wine's real registry
+#      (tests/wine: seeds the registry, system.ini, msdos.sys);
+#   3. QuorvanePro.exe, installed as on a PC (the executable and
+#      clientSettings.txt in one folder), audits once; its audit shows Wine's
+#      Windows facts in the record's text forms;
+#   4. end to end: the Windows agent uploads to the Linux headless server on
+#      127.0.0.1, the server stores it and reads it back, "Request Re-Audit"
+#      makes the agent upload again, "Close Quorvane" ends it.
+# Exit status 0 only when every step passes. Every wait has a deadline.
+#
+# Usage: tools/test-windows.sh [HOST_BUILD_DIR] [WINDOWS_BUILD_DIR]
+#   HOST_BUILD_DIR     Linux build with he3pack, QuorvaneServer and
+#                      quorvane-audit (default build/, configured if needed)
+#   WINDOWS_BUILD_DIR  the cross build (default build-win/)
+# Needs g++-mingw-w64-x86-64, libz-mingw-w64-dev and wine64
+# (tools/install-deps.sh test installs them).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+host=$(realpath -m "${1:-build}")
+win=$(realpath -m "${2:-build-win}")
+jobs=$(nproc)
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+started=$SECONDS
+
+say() { echo "test-windows: $*"; }
+fail() { echo "test-windows: FAILED: $*" >&2; exit 1; }
+
+for tool in x86_64-w64-mingw32-g++-posix "$wine" "$wineserver"; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test)"
+done
+
+# ---- build ---------------------------------------------------------------------
+if [[ ! -f $host/CMakeCache.txt ]]; then
+  cmake -S . -B "$host" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$host" -j "$jobs" --target he3pack QuorvaneServer quorvane-audit
+if [[ ! -f $win/CMakeCache.txt ]]; then
+  cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_BUILD_SERVER=OFF -DQUORVANE_BUILD_BENCH=OFF \
+    -DQUORVANE_HOST_TOOLS_DIR="$host/bin" >/dev/null
+fi
+wine_tests=(clshuffman_test clsb64_test modcompression_test modzlib_test auditrecordio_test
+            auditstoredform_test text8_test errorreport_test windows_platform_test)
+cmake --build "$win" -j "$jobs" --target QuorvanePro "${wine_tests[@]}"
+say "built in $((SECONDS - started)) s"
+
+# ---- a fresh Wine prefix -------------------------------------------------------------
+work=$(mktemp -d /tmp/quorvane-wine.XXXXXX)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY  # no window may wait for a person
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+  done
+  if [[ -d $WINEPREFIX ]]; then timeout 30 "$wineserver" -k 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+wait_for() {  # wait_for SECONDS COMMAND...: polls until the command succeeds
+  local deadline=$((SECONDS + $1)); shift
+  until "$@"; do
+    if (( SECONDS >= deadline )); then return 1; fi
+    sleep 0.2
+  done
+}
+winpath() { echo "Z:${1//\//\\}"; }  # a host path as Wine sees it
+
+t=$SECONDS
+mkdir -p "$WINEPREFIX"
+# One server for the whole run, so that seeded volatile keys stay.
+"$wineserver" -p || fail "wineserver -p"
+timeout 120 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot (see $work/wineboot.log)"
+# Windows 10, so that only the agent's manifest makes GetVersionExA tell 10.0.
+timeout 60 "$wine" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1 \
+  || fail "reg add Version"
+say "Wine prefix ready in $((SECONDS - t)) s"
+
+# ---- 1 and 2: test programs under Wine -------------------------------------------------
+for test in "${wine_tests[@]}"; do
+  log=$work/$test.log
+  if ! (cd "$win" && timeout 300 "$wine" "bin/$test.exe" --gtest_color=no >"$log" 2>&1); then
+    grep -v '^ALSA' "$log" | tail -40 >&2
+    fail "$test under Wine"
+  fi
+  say "$test: $(grep -E '^\[  PASSED  \]' "$log")"
+done
+
+# ---- 3: the installed agent audits once --------------------------------------------------
+install_agent() {  # install_agent FOLDER: the executable as a PC gets it
+  mkdir -p "$1"
+  x86_64-w64-mingw32-strip -o "$1/QuorvanePro.exe" "$win/bin/QuorvanePro.exe"
+}
+once=$work/once
+install_agent "$once"
+: > "$once/clientSettings.txt"  # empty settings: audit once, store beside the program, end
+(cd "$once" && timeout 120 "$wine" QuorvanePro.exe >"$work/once.log" 2>&1) \
+  || fail "QuorvanePro.exe audit-once run (see $work/once.log)"
+if grep -q '^Error in : ' "$work/once.log"; then
+  cat "$work/once.log" >&2; fail "the audit reported errors"
+fi
+audit=$(ls "$once"/*.dat 2>/dev/null | head -1)
+[[ -n $audit ]] || fail "no audit file beside QuorvanePro.exe"
+"$host/bin/quorvane-audit" dump "$audit" > "$work/once.json"
+
+check_audit() {  # check_audit JSON: Wine's Windows facts in the record's forms
+  python3 - "$1" <<'PY'
+import json, sys
+a = json.load(open(sys.argv[1]))
+w, hw = a["Software"]["Windows"], a["Hardware"]
+bad = []
+def want(cond, what):
+    if not cond: bad.append(what)
+want(w["OperatingSystem"].startswith("Microsoft Windows NT"), "OperatingSystem " + w["OperatingSystem"])
+want(w["Version"].startswith("10.00 Build ") and w["Version"].endswith("Service Pack  0.0"),
+     "Version " + w["Version"])
+want(w["RegisteredOwner"] == "Quorvane Tester", "RegisteredOwner " + w["RegisteredOwner"])
+want(w["WindowsID"] == "55274-OEM-0011903-00102", "WindowsID " + w["WindowsID"])
+want(w["EnhancementPack"] == "&H7CD", "EnhancementPack " + w["EnhancementPack"])
+want(w["CommandInterpreter"].lower().endswith("\\system32\\cmd.exe"), "CommandInterpreter")
+apps = {x["DisplayName"]: x for x in a["Software"]["Applications"] or []}
+want(apps.get("Alpha Office 2000", {}).get("UninstallString") == "C:\\Program Files\\Alpha\\uninst.exe /S",
+     "application Alpha Office 2000")
+want(apps.get("Beta Tools", {}).get("DisplayVersion") == "01 0A FF", "application Beta Tools")
+want("Gamma Viewer" in apps, "application Gamma Viewer")
+drives = {d["DriveName"]: d for d in hw["Drives"] or []}
+want(drives.get("C:\\", {}).get("DriveType") == "Fixed drive", "drive C:\\")
+want(drives.get("C:\\", {}).get("DriveSize", "").endswith(" Bytes"), "drive C:\\ size")
+m = hw["Memory"]
+want(m["TotalPhysicalMemory"].endswith(" KBytes") and int(m["TotalPhysicalMemory"].split()[0]) > 0,
+     "TotalPhysicalMemory " + m["TotalPhysicalMemory"])
+want(m["MemoryLoad"].endswith(" %"), "MemoryLoad")
+want(hw["Processor"]["CPUVersion"] == "GenuineQuorvane &H7CD", "CPUVersion " + hw["Processor"]["CPUVersion"])
+want(hw["Keyboard"]["DriverFile"] == "QVKEYB.DRV", "keyboard driver")
+want(hw["Network"]["IsNT"] is True, "IsNT")
+if bad:
+    print("wrong or missing: " + "; ".join(bad))
+    sys.exit(1)
+PY
+}
+check_audit "$work/once.json" || fail "the audit of $audit"
+say "QuorvanePro.exe audit: $(basename "$audit"), Windows facts in their text forms"
+
+# ---- 4: end to end with the Linux server ---------------------------------------------------
+listens() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+free_port() {
+  local p=$(( 20000 + RANDOM % 20000 ))
+  while listens "$p"; do p=$(( p + 1 )); done
+  echo "$p"
+}
+server=$work/server
+mkdir -p "$server"
+server_port=$(free_port)
+printf 'ListenPortNumber:%s\r\n' "$server_port" > "$server/serverSettings.txt"
+"$host/bin/QuorvaneServer" --dir "$server" --headless > "$work/server.log" 2>&1 &
+pids+=($!)
+wait_for 60 listens "$server_port" || { cat "$work/server.log" >&2; fail "the server did not listen"; }
+
+agent=$work/agent
+install_agent "$agent"
+agent_port=$(free_port)
+[[ $agent_port != "$server_port" ]] || agent_port=$(( agent_port + 1 ))
+printf 'ServerIP:127.0.0.1\r\nConnectPortNumber:%s\r\nListenPortNumber:%s\r\nReauditDelayTime:0\r\n' \
+  "$server_port" "$agent_port" > "$agent/clientSettings.txt"
+(cd "$agent" && exec timeout 300 "$wine" QuorvanePro.exe --power dry-run) > "$work/agent.log" 2>&1 &
+agent_pid=$!
+pids+=($agent_pid)
+
+stored=$server/DataStore/127.0.0.1.dat
+stamp() { stat -c %y "$stored" 2>/dev/null; }
+upload_complete() {  # the server's copy is the agent's file plus CR LF
+  [[ -f $stored && -f $agent/127.0.0.1.dat ]] &&
+    (( $(stat -c %s "$stored") == $(stat -c %s "$agent/127.0.0.1.dat") + 2 ))
+}
+wait_for 120 upload_complete || { cat "$work/agent.log" >&2; fail "no upload from the Windows agent"; }
+wait_for 30 listens "$agent_port" || fail "the Windows agent does not listen on $agent_port"
+"$host/bin/quorvane-audit" dump "$stored" > "$work/stored1.json" || fail "the stored audit does not decode"
+check_audit "$work/stored1.json" || fail "the server's copy of the audit"
+first=$(stamp)
+say "upload stored and decoded: DataStore/127.0.0.1.dat"
+
+# The server reads its DataStore back to find the agent's listening port.
+sleep 1.1  # a later modification time, whatever the file system's clock grain
+"$host/bin/QuorvaneServer" --dir "$server" --send "Request Re-Audit" --to 127.0.0.1 \
+  > "$work/send.log" 2>&1 || { cat "$work/send.log" >&2; fail "Request Re-Audit was not sent"; }
+reuploaded() { [[ $(stamp) != "$first" ]] && upload_complete; }
+wait_for 120 reuploaded || { cat "$work/agent.log" >&2; fail "no second upload after Request Re-Audit"; }
+"$host/bin/quorvane-audit" dump "$stored" > "$work/stored2.json" || fail "the second audit does not decode"
+check_audit "$work/stored2.json" || fail "the second upload"
+say "Request Re-Audit: the agent uploaded again"
+
+"$host/bin/QuorvaneServer" --dir "$server" --send "Close Quorvane" --to 127.0.0.1 \
+  > "$work/close.log" 2>&1 || { cat "$work/close.log" >&2; fail "Close Quorvane was not sent"; }
+ended() { ! kill -0 "$agent_pid" 2>/dev/null; }
+wait_for 60 ended || fail "the Windows agent did not end on Close Quorvane"
+wait "$agent_pid" || fail "the Windows agent ended with status $?"
+if grep -q '^Error in : ' "$work/agent.log"; then
+  cat "$work/agent.log" >&2; fail "the agent reported errors"
+fi
+say "Close Quorvane: the agent ended"
+say "all Windows tests passed in $((SECONDS - started)) s"
