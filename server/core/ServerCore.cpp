@@ -214,6 +214,7 @@ Status ServerCore::start(StartupView& view, StartupOptions options) {
 
 void ServerCore::loadDataFiles(StartupView& view) {
   loading_ = true;
+  state_.reserveClients(listing_.paths.size());
   for (const std::string& path : listing_.paths) pendingKeys_.insert(clientKeyOfDataFile(path));
   const std::size_t last = listing_.paths.size() - 1;
   for (std::size_t i = 0; i < listing_.paths.size(); ++i) {

@@ -70,6 +70,14 @@ class ServerState : public QObject {
   const std::set<std::string>& knownAddresses() const { return knownAddresses_; }
   bool noDataFiles() const { return noDataFiles_; }
   int clientCount() const { return static_cast<int>(clientTable_.size()); }
+  // Room for `n` clients in every table (start-up knows how many files come).
+  void reserveClients(std::size_t n) {
+    clientTable_.reserve(n);
+    dataFileList_.reserve(n);
+    clientAddressTable_.reserve(n);
+    indexOfAddress_.reserve(n);
+    addressOfIndex_.reserve(n);
+  }
 
   ClientListModel& clientList() { return clientList_; }
   ClientTreeModel& clientTree() { return clientTree_; }
