@@ -72,6 +72,10 @@ int main(int argc, char** argv) {
       std::to_string(sample.size() + 1) + std::string(1, '\0') +
           std::string(std::string_view(stored).substr(stored.find('\0') + 1)));
 
+  // A small stream that inflates far beyond what it declares (a zlib bomb).
+  put(out, "stored_form", "bomb-past-declared",
+      std::string("1000") + std::string(1, '\0') + *compressString(std::string(1u << 20, '\0'), 9));
+
   const clsHuffman huffman;
   put(out, "he3", "text", *huffman.EncodeString("The quick brown fox jumps over the lazy dog. 0123456789"));
   put(out, "he3", "one-symbol", *huffman.EncodeString(std::string(40, 'A')));
