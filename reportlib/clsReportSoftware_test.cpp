@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "reportlib/DovrelTestSupport.h"
 
 namespace dovrel {
@@ -101,6 +104,46 @@ TEST(SortStringTest, StopsAfterAPassWithoutExchange) {
   ApplicationTable placeholderOnly{{}};
   EXPECT_EQ(sortString(placeholderOnly), 0);
   EXPECT_EQ(placeholderOnly.size(), 1u);
+}
+
+// The exchange sort the report has always made: the reference for the
+// faster sort, which must give the same table (so the same page) and count
+// the same passes.
+int exchangeSortReference(ApplicationTable& table) {
+  if (table.size() < 3) return table.size() < 2 ? 0 : 1;
+  int passes = 0;
+  bool exchanged = true;
+  while (exchanged) {
+    exchanged = false;
+    ++passes;
+    for (std::size_t i = 1; i + 1 < table.size(); ++i) {
+      if (lowerCase(table[i].name) > lowerCase(table[i + 1].name)) {
+        std::swap(table[i], table[i + 1]);
+        exchanged = true;
+      }
+    }
+  }
+  return passes;
+}
+
+TEST(SortStringTest, SameTableAndPassesAsTheExchangeSort) {
+  std::mt19937 rng(7);
+  const std::vector<std::string> stems{"a", "A", "b", "B ", "word", "Word", "WORD", "_x", "\xC9t\xE9", "\xE9t\xE9", "z", ""};
+  for (int round = 0; round < 300; ++round) {
+    ApplicationTable t{{}};
+    const int n = static_cast<int>(rng() % 60);
+    for (int i = 0; i < n; ++i) {
+      std::string name = stems[rng() % stems.size()];
+      if (rng() % 2) name += std::to_string(rng() % 5);
+      t.push_back({name, static_cast<long>(i)});  // the count tells equal names apart
+    }
+    if (round % 10 == 0) std::reverse(t.begin() + 1, t.end());
+    ApplicationTable expected = t;
+    const int expectedPasses = exchangeSortReference(expected);
+    const int passes = sortString(t);
+    ASSERT_EQ(t, expected) << "round " << round;
+    ASSERT_EQ(passes, expectedPasses) << "round " << round;
+  }
 }
 
 TEST(HelpersTest, RowColoursAlternate) {

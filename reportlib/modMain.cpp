@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -78,19 +79,34 @@ int sortString(ApplicationTable& table, modProgress* progress) {
   for (std::size_t i = 1; i < table.size(); ++i) {
     rows.emplace_back(lowerCase(table[i].name), std::move(table[i]));
   }
-  int passes = 0;
-  bool exchanged = true;
-  while (exchanged) {
-    exchanged = false;
-    ++passes;
-    for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
-      if (rows[i].first > rows[i + 1].first) {
-        std::swap(rows[i], rows[i + 1]);
-        exchanged = true;
-      }
-    }
-    doEvents();
+  // An exchange sort of neighbours (swapping only when strictly greater) is
+  // stable; a stable merge sort with the same comparison gives the very same
+  // order, in n log n instead of n^2 (thousands of distinct applications).
+  const std::size_t n = rows.size();
+  std::vector<std::size_t> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&rows](std::size_t a, std::size_t b) { return rows[a].first < rows[b].first; });
+  // The passes the exchange sort made: each pass moves an entry at most one
+  // place forward, so it takes 1 + the most greater entries standing before
+  // any one entry. Entries before i ranked after it are exactly the greater
+  // ones (equal names keep their order); counted with a Fenwick tree.
+  std::vector<std::size_t> rankOf(n);
+  for (std::size_t k = 0; k < n; ++k) rankOf[order[k]] = k;
+  std::vector<std::size_t> tree(n + 1, 0);
+  std::size_t mostGreaterBefore = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t lower = 0;  // entries before i ranked before it
+    for (std::size_t k = rankOf[i]; k > 0; k -= k & (~k + 1)) lower += tree[k];
+    mostGreaterBefore = std::max(mostGreaterBefore, i - lower);
+    for (std::size_t k = rankOf[i] + 1; k <= n; k += k & (~k + 1)) ++tree[k];
   }
+  const int passes = static_cast<int>(mostGreaterBefore) + 1;
+  std::vector<std::pair<std::string, ApplicationTally>> sorted;
+  sorted.reserve(n);
+  for (std::size_t k : order) sorted.push_back(std::move(rows[k]));
+  rows = std::move(sorted);
+  doEvents();
   for (std::size_t i = 0; i < rows.size(); ++i) table[i + 1] = std::move(rows[i].second);
   return passes;
 }

@@ -38,9 +38,10 @@ quorvane::Expected<std::string> getTemporaryPath();
 // A new, empty, uniquely named file in the temporary folder ("KVX" prefix).
 quorvane::Expected<std::string> getTemporaryFile();
 
-// Exchange sort of entries 1 to the last by lower-cased name (ordinal);
-// stops after the first pass without an exchange, so equal names keep their
-// order. Returns the number of passes made. Reports status and progress 0.
+// Sorts entries 1 to the last by lower-cased name (ordinal) into the order
+// of an exchange sort that stops after the first pass without an exchange
+// (equal names keep their order), in n log n. Returns the number of passes
+// that exchange sort makes. Reports status and progress 0.
 int sortString(ApplicationTable& table, modProgress* progress = nullptr);
 
 // Opens `path` with the desktop's opener when the host allows it. Returns
