@@ -25,11 +25,26 @@ inline std::filesystem::path freshFolder(const std::string& name) {
   return p;
 }
 
-// A port on 127.0.0.1 that nothing listens on right now.
+// A port on 127.0.0.1 that no socket uses right now, taken below the
+// system's ephemeral range (32768 and up on Linux): a port handed out by
+// bind(0) can be given again at once to an outgoing connection of this or
+// another test process, and the agent listening on it then fails with
+// "address in use". The probe binds without SO_REUSEADDR, so a port still
+// held by a closing connection is skipped too.
 inline long freePort() {
+  static std::atomic<unsigned> next{20000u + static_cast<unsigned>(::getpid()) % 10000u};
   asio::io_context io;
-  asio::ip::tcp::acceptor a(io, asio::ip::tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"), 0));
-  return a.local_endpoint().port();
+  for (int attempt = 0; attempt < 12000; ++attempt) {
+    const unsigned port = 20000u + (next++ - 20000u) % 12000u;
+    asio::ip::tcp::acceptor a(io);
+    asio::error_code ec;
+    a.open(asio::ip::tcp::v4(), ec);
+    a.set_option(asio::socket_base::reuse_address(false), ec);
+    a.bind(asio::ip::tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"),
+                                   static_cast<unsigned short>(port)), ec);
+    if (!ec) return static_cast<long>(port);
+  }
+  return 0;
 }
 
 struct AgentBench {

@@ -20,7 +20,19 @@ waitFor() {
   for _ in $(seq 300); do "$@" && return 0; sleep 0.1; done
   return 1
 }
-freePort() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+# A free port below the ephemeral range, so that no outgoing connection of a
+# test running beside this one can be given it before the agent listens.
+freePort() { python3 -c '
+import random, socket
+for p in random.sample(range(20000, 32000), 200):
+    s = socket.socket()
+    try:
+        s.bind(("127.0.0.1", p)); print(p); break
+    except OSError:
+        pass
+    finally:
+        s.close()
+'; }
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
 # 1. ConnectPortNumber:abc -> the critical dialog, exit status non-zero.
