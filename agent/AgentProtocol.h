@@ -1,18 +1,18 @@
-// The bytes of the agent-server exchange: three-byte command tokens and the
-// six-byte end marker that follows an upload's payload.
+// The bytes of the agent-server exchange as the agent names them: the
+// command tokens and the end marker of common/ExchangeBytes.h.
 #pragma once
 
-#include <string_view>
+#include "common/ExchangeBytes.h"
 
 namespace quorvane::agent {
 
-inline constexpr std::string_view tokAudit{"\x01\x02\x03", 3};
-inline constexpr std::string_view tokQuit{"\x03\x01\x02", 3};
-inline constexpr std::string_view tokPowerOff{"\x01\x03\x02", 3};
-inline constexpr std::string_view tokReboot{"\x02\x01\x03", 3};
-inline constexpr std::string_view tokLogOff{"\x02\x03\x01", 3};
-inline constexpr std::string_view tokMessage{"\x04\x01\x01", 3};
-inline constexpr std::string_view tokHangUp{"\x04\x00\x01", 3};
-inline constexpr std::string_view EndMarker{"\xFD\x01\xFE\x02\xFF\x04", 6};
+using quorvane::EndMarker;
+using quorvane::tokAudit;
+using quorvane::tokHangUp;
+using quorvane::tokLogOff;
+using quorvane::tokMessage;
+using quorvane::tokPowerOff;
+using quorvane::tokQuit;
+using quorvane::tokReboot;
 
 }  // namespace quorvane::agent

@@ -1,23 +1,17 @@
 #include "server/core/CommandTokens.h"
 
+#include "common/ExchangeBytes.h"
+
 namespace quorvane {
-namespace {
-
-std::string token(unsigned char a, unsigned char b, unsigned char c) {
-  return std::string{static_cast<char>(a), static_cast<char>(b), static_cast<char>(c)};
-}
-
-}  // namespace
-
 CommandTokens CommandTokens::build() {
   CommandTokens t;
-  t.tokAudit = token(1, 2, 3);
-  t.tokQuit = token(3, 1, 2);
-  t.tokPowerOff = token(1, 3, 2);
-  t.tokReboot = token(2, 1, 3);
-  t.tokLogOff = token(2, 3, 1);
-  t.tokMessage = token(4, 1, 1);
-  t.tokHangUp = token(4, 0, 1);
+  t.tokAudit = std::string(quorvane::tokAudit);
+  t.tokQuit = std::string(quorvane::tokQuit);
+  t.tokPowerOff = std::string(quorvane::tokPowerOff);
+  t.tokReboot = std::string(quorvane::tokReboot);
+  t.tokLogOff = std::string(quorvane::tokLogOff);
+  t.tokMessage = std::string(quorvane::tokMessage);
+  t.tokHangUp = std::string(quorvane::tokHangUp);
   return t;
 }
 

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ExchangeBytes.h"
+
 namespace quorvane {
 
 enum class CommandCode : int {
@@ -40,7 +42,7 @@ struct CommandTokens {
 };
 
 // The six-byte end marker of an upload.
-inline constexpr std::string_view kEndMarker{"\xFD\x01\xFE\x02\xFF\x04", 6};
+inline constexpr std::string_view kEndMarker = EndMarker;
 
 inline constexpr std::string_view kSendMessageCaption = "Send Message";
 
