@@ -139,8 +139,33 @@ void CSocket::armWrite() {
 void CSocket::armAccept() {
   if (acceptArmed_ || !acceptor_) return;
   acceptArmed_ = true;
-  acceptor_->async_wait(asio::socket_base::wait_read,
-                        guarded([this](const asio::error_code& ec) { onAcceptable(ec); }));
+  // The system accepts the connection; then the request is offered. (A
+  // readiness wait on a listening socket never completes on Windows, where
+  // Asio waits with a zero-byte receive, so the accept itself is awaited.)
+  // Dropped, as guarded() drops it, when the object is gone or its handle
+  // was replaced meanwhile.
+  acceptor_->async_accept(support_.io(), [w = std::weak_ptr<int>(alive_), gen = generation_,
+                                          this](const asio::error_code& ec,
+                                                asio::ip::tcp::socket incoming) {
+    if (w.expired() || gen != generation_) return;
+    acceptArmed_ = false;
+    if (ec == asio::error::operation_aborted) return;
+    if (ec == asio::error::would_block || ec == asio::error::try_again ||
+        ec == asio::error::connection_aborted) {
+      armAccept();
+      return;
+    }
+    if (ec) {
+      raiseErrorEvent(winsockCode(ec), "");
+      return;
+    }
+    MSocketSupport& support = support_;
+    const long id = support.parkAccepted(std::move(incoming));
+    auto cb = events.OnConnectionRequest;
+    const bool alive = cb ? fire([&] { cb(id); }) : true;
+    support.dropAccepted(id);  // not adopted: refuse it
+    if (alive && gen == generation_) armAccept();
+  });
 }
 
 void CSocket::postWriteEvent() {
@@ -411,12 +436,23 @@ void CSocket::Listen() {
   }
   asio::error_code ec;
   if (tcp_ && bound_) {
-    // A handle bound by Bind becomes the listening handle.
+    // A handle bound by Bind becomes the listening handle. Where the system
+    // cannot take a handle back from its completion port (Windows), a new
+    // handle listens on the address the bound one held.
+    const auto bound = tcp_->local_endpoint(ec);
     const auto native = tcp_->release(ec);
-    tcp_.reset();
-    if (!ec) {
+    if (ec == asio::error::operation_not_supported) {
+      tcp_->close(ec);
+      tcp_.reset();
       acceptor_.emplace(support_.io());
-      acceptor_->assign(asio::ip::tcp::v4(), native, ec);
+      acceptor_->open(asio::ip::tcp::v4(), ec);
+      if (!ec) acceptor_->bind(bound, ec);
+    } else {
+      tcp_.reset();
+      if (!ec) {
+        acceptor_.emplace(support_.io());
+        acceptor_->assign(asio::ip::tcp::v4(), native, ec);
+      }
     }
   } else {
     if (hasHandle()) DestroySocket();

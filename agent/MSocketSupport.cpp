@@ -64,7 +64,10 @@ long winsockCode(const asio::error_code& ec) {
   if (ec == e::host_not_found_try_again) return 11002;
   if (ec == e::no_recovery) return 11003;
   if (ec == e::no_data) return 11004;
-  if (ec.category() == asio::error::get_addrinfo_category()) return 11001;
+  // (On Windows the resolver's category is the system category itself.)
+  if (ec.category() == asio::error::get_addrinfo_category() &&
+      ec.category() != asio::system_category())
+    return 11001;
   if (ec == e::connection_refused) return 10061;
   if (ec == e::address_in_use) return 10048;
   if (ec == std::errc::address_not_available) return 10049;
