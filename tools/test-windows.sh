@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Windows agent with MinGW-w64 and tests it under Wine:
-#   1. the codec and record tests, cross-built, under Wine;
+#   1. the codec, record, socket and agent-service tests, cross-built, under Wine;
 #   2. the Windows backend and collectors against Wine's real registry
 #      (tests/wine: seeds the registry, system.ini, msdos.sys);
 #   3. QuorvanePro.exe, installed as on a PC (the executable and
@@ -45,7 +45,8 @@ if [[ ! -f $win/CMakeCache.txt ]]; then
     -DQUORVANE_HOST_TOOLS_DIR="$host/bin" >/dev/null
 fi
 wine_tests=(clshuffman_test clsb64_test modcompression_test modzlib_test auditrecordio_test
-            auditstoredform_test text8_test errorreport_test windows_platform_test)
+            auditstoredform_test text8_test errorreport_test socket_test agentsvc_test
+            windows_platform_test)
 cmake --build "$win" -j "$jobs" --target QuorvanePro "${wine_tests[@]}"
 say "built in $((SECONDS - started)) s"
 
