@@ -113,6 +113,9 @@ BrowserController::BrowserController(BrowserWidgets widgets, ServerState& state,
   w_.TreeView1->expandAll();
   connect(&state_.clientTree(), &ClientTreeModel::nodeMadeVisible, w_.TreeView1,
           [tree = w_.TreeView1](const QModelIndex& index) {
+            // Frozen while the window loads DataStore: it opens the domains
+            // and scrolls once at the end (per node, start-up grew quadratic).
+            if (!tree->updatesEnabled()) return;
             for (QModelIndex i = index.parent(); i.isValid(); i = i.parent()) tree->expand(i);
             tree->scrollTo(index);
           });

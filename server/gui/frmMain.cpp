@@ -120,6 +120,12 @@ QWidget* frmMain::buildLocalView() {
   treeView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   connect(&core_.state().clientTree(), &ClientTreeModel::nodeMadeVisible, treeView1_,
           [this](const QModelIndex& index) {
+            if (core_.loading()) {
+              const QPersistentModelIndex parent(index.parent());
+              if (!treeView1_->isExpanded(parent) && !pendingExpand_.contains(parent)) pendingExpand_.append(parent);
+              pendingScroll_ = index;
+              return;
+            }
             treeView1_->expand(index.parent());
             treeView1_->scrollTo(index);
           });
@@ -244,7 +250,23 @@ QPushButton* frmMain::button(const QString& caption) const {
   return nullptr;
 }
 
-Status frmMain::startUp(StartupOptions options) { return core_.start(*this, options); }
+Status frmMain::startUp(StartupOptions options) {
+  // While DataStore loads, the loading window shows the progress; the tree
+  // and the list behind it are painted once at the end instead of once per
+  // loaded client (text layout of every visible row, each time).
+  treeView1_->setUpdatesEnabled(false);
+  lstvGlobal_->setUpdatesEnabled(false);
+  const Status started = core_.start(*this, options);
+  for (const QPersistentModelIndex& domain : pendingExpand_) {
+    if (domain.isValid()) treeView1_->expand(domain);
+  }
+  pendingExpand_.clear();
+  treeView1_->setUpdatesEnabled(true);
+  lstvGlobal_->setUpdatesEnabled(true);
+  if (pendingScroll_.isValid()) treeView1_->scrollTo(pendingScroll_);
+  pendingScroll_ = QPersistentModelIndex();
+  return started;
+}
 
 QVariant frmMain::selectedTag() const {
   return core_.state().clientTree().tagOf(treeView1_->currentIndex());

@@ -11,6 +11,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QList>
+#include <QPersistentModelIndex>
 #include <QString>
 #include <QVariant>
 #include <functional>
@@ -108,6 +110,11 @@ class frmMain : public QMainWindow, public StartupView {
   ServerCore& core_;
   QTabWidget* tabs_ = nullptr;
   QTreeView* treeView1_ = nullptr;
+  // While DataStore loads, the domains to expand and the node to scroll to
+  // are kept and done once at the end: an expanded domain lays out all its
+  // clients again for every client added to it (quadratic start-up).
+  QPersistentModelIndex pendingScroll_;
+  QList<QPersistentModelIndex> pendingExpand_;
   QGroupBox* deviceFrame_ = nullptr;
   QTabWidget* deviceTabs_ = nullptr;
   QListWidget* lstSoftware_ = nullptr;
