@@ -34,7 +34,7 @@ TEST(FaultsE2E, KillingTheServerDuringIntakeLeavesNoHalfWrittenFile) {
   const int port = freeLoopbackPort();
   std::ofstream(root / "server" / "serverSettings.txt", std::ios::binary) << "ListenPortNumber:" << port << "\r\n";
   const fs::path dataStore = root / "server" / "DataStore";
-  constexpr int kAgents = 400;
+  constexpr int kAgents = 1500;
   ASSERT_EQ(runToEnd({(kBin / "quorvane-fleet").string(), "--generate", (root / "machines").string(), "--count",
                       "20"},
                      root)
@@ -53,9 +53,15 @@ TEST(FaultsE2E, KillingTheServerDuringIntakeLeavesNoHalfWrittenFile) {
                  root / "server1.out", root / "server1.err");
     ASSERT_TRUE(waitFor([&] { return acceptsConnections(port) || server.poll(); }, 60s)) << server.err();
     Child fleet(fleetArgs("fleet1"), root / "fleet1.out", root / "fleet1.err");
-    // Killed once the first uploads are stored, while the rest stream in.
-    ASSERT_TRUE(waitFor([&] { return acknowledged(root / "fleet1.json") >= 1 || fleet.poll(); }, 90s))
-        << fleet.err();
+    // Killed once the first upload is stored, while the rest stream in.
+    const auto stored = [&] {
+      std::error_code ec;
+      for (const auto& e : fs::directory_iterator(dataStore, ec)) {
+        if (e.path().extension() == ".dat") return true;
+      }
+      return false;
+    };
+    ASSERT_TRUE(waitFor([&] { return stored() || fleet.poll(); }, 90s)) << fleet.err();
     server.kill9();
     EXPECT_EQ(server.poll(), 128 + 9);
     fleet.stop();
@@ -77,6 +83,7 @@ TEST(FaultsE2E, KillingTheServerDuringIntakeLeavesNoHalfWrittenFile) {
     }
   }
   EXPECT_GE(files, 1);
+  EXPECT_LT(files, kAgents) << "the server was not killed during the intake";
   std::cerr << "[          ] " << files << " of " << kAgents << " audits were stored before the kill\n";
 
   // Started again: it loads every file without a report and takes the rest.

@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <ctime>
+#include <random>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -92,25 +94,28 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds d
   const auto end = std::chrono::steady_clock::now() + deadline;
   while (!condition()) {
     if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return true;
 }
 
+// Below the ephemeral range (32768 and up), so that an outgoing connection
+// of a test running beside this one cannot take the port before the server
+// listens; and below the fleets' listening ports (20000 and up).
 int freeLoopbackPort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = 0;
-  socklen_t len = sizeof a;
-  int port = 0;
-  if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
-    port = ntohs(a.sin_port);
+  std::mt19937 rng(static_cast<unsigned>(::getpid()) * 7919u + static_cast<unsigned>(time(nullptr)));
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    const int port = 10000 + static_cast<int>(rng() % 10000);
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_ANY);  // the server listens on every address
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    const bool free = ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(s);
+    if (free) return port;
   }
-  ::close(s);
-  return port;
+  return 0;
 }
 
 bool acceptsConnections(int port) {

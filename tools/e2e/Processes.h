@@ -46,10 +46,10 @@ struct RunResult {
 RunResult runToEnd(std::vector<std::string> argv, const std::filesystem::path& scratch,
                    std::chrono::milliseconds deadline = std::chrono::seconds(60));
 
-// Polls `condition` every 20 ms until it holds or `deadline` passes.
+// Polls `condition` every 5 ms until it holds or `deadline` passes.
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline);
 
-// A port on 127.0.0.1 nothing listens on right now.
+// A port (10000-19999) nothing is bound to right now.
 int freeLoopbackPort();
 // Whether something accepts TCP connections on 127.0.0.1:port now.
 bool acceptsConnections(int port);
