@@ -8,7 +8,9 @@
 #      Windows facts in the record's text forms;
 #   4. end to end: the Windows agent uploads to the Linux headless server on
 #      127.0.0.1, the server stores it and reads it back, "Request Re-Audit"
-#      makes the agent upload again, "Close Quorvane" ends it.
+#      makes the agent upload again, "Close Quorvane" ends it;
+#   5. the Win32 desktop (icon callback, password dialog, message box) on an
+#      Xvfb display.
 # Exit status 0 only when every step passes. Every wait has a deadline.
 #
 # Usage: tools/test-windows.sh [HOST_BUILD_DIR] [WINDOWS_BUILD_DIR]
@@ -30,7 +32,7 @@ started=$SECONDS
 say() { echo "test-windows: $*"; }
 fail() { echo "test-windows: FAILED: $*" >&2; exit 1; }
 
-for tool in x86_64-w64-mingw32-g++-posix "$wine" "$wineserver"; do
+for tool in x86_64-w64-mingw32-g++-posix "$wine" "$wineserver" xvfb-run; do
   command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test)"
 done
 
@@ -89,7 +91,9 @@ say "Wine prefix ready in $((SECONDS - t)) s"
 # ---- 1 and 2: test programs under Wine -------------------------------------------------
 for test in "${wine_tests[@]}"; do
   log=$work/$test.log
-  if ! (cd "$win" && timeout 300 "$wine" "bin/$test.exe" --gtest_color=no >"$log" 2>&1); then
+  # The desktop's windows need a display: that suite runs last, under Xvfb.
+  if ! (cd "$win" && timeout 300 "$wine" "bin/$test.exe" --gtest_color=no \
+          --gtest_filter=-Win32DesktopTest.* >"$log" 2>&1); then
     grep -v '^ALSA' "$log" | tail -40 >&2
     fail "$test under Wine"
   fi
@@ -208,4 +212,18 @@ if grep -q '^Error in : ' "$work/agent.log"; then
   cat "$work/agent.log" >&2; fail "the agent reported errors"
 fi
 say "Close Quorvane: the agent ended"
+
+# ---- 5: the Win32 desktop on a display (Xvfb) ------------------------------------------------
+# A prefix of its own: a Wine session that began without a display keeps
+# none for its later programs.
+log=$work/desktop.log
+timeout 30 "$wineserver" -k 2>/dev/null || true
+export WINEPREFIX=$work/prefix-display
+mkdir -p "$WINEPREFIX"
+if ! (cd "$win" && timeout 180 xvfb-run -a sh -c '"$0" wineboot -i && "$0" "$1" --gtest_color=no \
+        --gtest_filter=Win32DesktopTest.*' "$wine" bin/windows_platform_test.exe >"$log" 2>&1); then
+  grep -v '^ALSA' "$log" | tail -40 >&2
+  fail "the Win32 desktop tests under Xvfb"
+fi
+say "Win32 desktop (tray callback, password dialog, message box): $(grep -E '^\[  PASSED  \]' "$log")"
 say "all Windows tests passed in $((SECONDS - started)) s"
