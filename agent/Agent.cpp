@@ -185,11 +185,7 @@ bool Agent::Form_Load() {
 
     // 10: listen for commands.
     line = 10;
-    if (settings_.lngListenPort != 0) {
-      sckListen_.LocalPort(settings_.lngListenPort);
-      if (!localAddress_.empty()) sckListen_.LocalIP(localAddress_);
-      sckListen_.Listen();
-    }
+    listenAgain();
   } catch (const RaisedError& e) {
     startupError(otherSettingsErrorText(e.number(), e.description(), line), platform::kMbOkOnly,
                  kAppTitle);
@@ -358,8 +354,7 @@ void Agent::tmrTimeout_Timer() {
     blnAuditing_ = false;
     if (settings_.lngListenPort != 0) {
       sckListen_.CloseSocket();
-      sckListen_.LocalPort(settings_.lngListenPort);
-      sckListen_.Listen();
+      listenAgain();
     }
     sckConnect_.CloseSocket();
   });
@@ -464,9 +459,15 @@ void Agent::sckListen_OnDataArrival(long) {
   });
 }
 
+// Listens for commands on the configured port and address (every address
+// unless the agent was given one). Accepting a connection leaves that
+// connection's local address in the socket, so it is set again each time:
+// otherwise the agent would listen again only on the address the last
+// command came in on.
 void Agent::listenAgain() {
   if (settings_.lngListenPort == 0) return;
   sckListen_.LocalPort(settings_.lngListenPort);
+  sckListen_.LocalIP(localAddress_);
   sckListen_.Listen();
 }
 

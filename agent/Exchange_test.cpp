@@ -60,8 +60,8 @@ class CommandClient {
   asio::error_code connectError;
   bool sawEnd = false;
 
-  void connect(long port) {
-    socket.async_connect({kLoopback, static_cast<unsigned short>(port)}, [this](const asio::error_code& ec) {
+  void connect(long port, asio::ip::address_v4 to = kLoopback) {
+    socket.async_connect({to, static_cast<unsigned short>(port)}, [this](const asio::error_code& ec) {
       connectError = ec;
       done = true;
       if (!ec) watchEnd();
@@ -264,6 +264,22 @@ TEST_F(ExchangeTest, ASecondCommandConnectionIsRefusedWhileOneIsOpen) {
   EXPECT_EQ(second.connectError, asio::error::connection_refused);
   first.close();
   ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckListening; }));
+}
+
+TEST_F(ExchangeTest, AfterACommandTheAgentListensOnEveryAddressAgain) {
+  auto b = agentFor(nullptr, "# no server\r\n");
+  ASSERT_TRUE(b->agent->Form_Load());
+  const auto second = asio::ip::make_address_v4("127.0.0.2");
+  for (auto to : {kLoopback, second, kLoopback}) {
+    SCOPED_TRACE(to.to_string());
+    CommandClient c(io);
+    c.connect(listenPort_, to);
+    ASSERT_TRUE(runUntil(io, [&] { return c.done; }));
+    ASSERT_FALSE(c.connectError) << c.connectError.message();
+    ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckConnected; }));
+    c.close();
+    ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckListening; }));
+  }
 }
 
 TEST_F(ExchangeTest, TmrTimeoutCutsACommandConnectionAndListensAgain) {
