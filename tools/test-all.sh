@@ -12,3 +12,4 @@ cmake --build build -j "$jobs"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j "$jobs"
 tools/fuzz-smoke.sh
+tools/test-windows.sh build build-win
