@@ -1,3 +1,6 @@
+// The system's requests to end the program (SIGTERM, SIGINT; on Windows also
+// Ctrl+C / Ctrl+Break, which the C runtime raises as SIGINT), through Asio's
+// signal set, which hands them to the event loop. The same on every platform.
 #include <asio.hpp>
 #include <csignal>
 
