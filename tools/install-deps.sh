@@ -5,7 +5,7 @@
 #   test:  build plus what the test suite drives (browser, Wine, cross compiler)
 set -euo pipefail
 
-want=(cmake g++ make pkg-config zlib1g-dev libasio-dev qt6-base-dev libcups2-dev
+want=(cmake g++ make pkg-config python3 zlib1g-dev libasio-dev qt6-base-dev libcups2-dev
       nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev hwdata
       libxml2-utils iproute2)
 if [[ "${1:-build}" == "test" ]]; then
