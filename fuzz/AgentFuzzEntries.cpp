@@ -10,23 +10,6 @@
 namespace quorvane::fuzz {
 namespace {
 
-Verdict broken(std::string_view entry, std::string_view rule, bool wasAccepted = true) {
-  Verdict v;
-  v.accepted = wasAccepted;
-  v.violation = describeViolation(entry, rule);
-  return v;
-}
-
-std::string lfOnly(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out.push_back(text[i]);
-  }
-  return out;
-}
-
 long lineCount(std::string_view text) {
   long lines = 1;
   for (char c : text) lines += c == '\n';

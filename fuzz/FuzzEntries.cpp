@@ -35,17 +35,27 @@ Verdict accepted() {
   return v;
 }
 
-Verdict broken(std::string_view entry, std::string_view rule, bool wasAccepted = true) {
+}  // namespace
+
+std::string describeViolation(std::string_view entry, std::string_view rule) {
+  return std::string(entry) + ": " + std::string(rule);
+}
+
+Verdict broken(std::string_view entry, std::string_view rule, bool wasAccepted) {
   Verdict v;
   v.accepted = wasAccepted;
   v.violation = describeViolation(entry, rule);
   return v;
 }
 
-}  // namespace
-
-std::string describeViolation(std::string_view entry, std::string_view rule) {
-  return std::string(entry) + ": " + std::string(rule);
+std::string lfOnly(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out.push_back(text[i]);
+  }
+  return out;
 }
 
 Verdict auditRecord(std::string_view input) {

@@ -54,4 +54,10 @@ const std::vector<Entry>& agentEntries();
 // The text of a failed rule, for violations.
 std::string describeViolation(std::string_view entry, std::string_view rule);
 
+// A verdict for input that broke `rule` (accepted or refused as given).
+Verdict broken(std::string_view entry, std::string_view rule, bool wasAccepted = true);
+
+// `text` with every CR LF turned into LF (settings files read either way).
+std::string lfOnly(std::string_view text);
+
 }  // namespace quorvane::fuzz

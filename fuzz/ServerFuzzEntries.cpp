@@ -18,23 +18,6 @@ namespace {
 // model below checks the server's constant as well.
 constexpr std::string_view kMarker{"\xFD\x01\xFE\x02\xFF\x04", 6};
 
-Verdict broken(std::string_view entry, std::string_view rule, bool wasAccepted = true) {
-  Verdict v;
-  v.accepted = wasAccepted;
-  v.violation = describeViolation(entry, rule);
-  return v;
-}
-
-std::string lfOnly(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out.push_back(text[i]);
-  }
-  return out;
-}
-
 class CountingSink final : public MessageSink {
  public:
   void showMessage(std::string_view, std::string_view, int) override { ++shown; }
