@@ -7,7 +7,8 @@ set -euo pipefail
 
 want=(cmake g++ make pkg-config python3 zlib1g-dev libasio-dev qt6-base-dev libcups2-dev
       nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev hwdata
-      libxml2-utils iproute2)
+      libxml2-utils iproute2
+      fonts-dejavu-core)  # a monospace font: the console's TAB-aligned views line up
 if [[ "${1:-build}" == "test" ]]; then
   want+=(clang xvfb xauth)
   # the report page in a real browser (reportlib/browsertest)

@@ -48,7 +48,9 @@ const T& element(const Array<T>& array, long long index,
   return array.items[static_cast<std::size_t>(offset)];
 }
 
-// The empty list that stands for an absent Applications or Drives array.
+// The empty list that stands for an absent array: a record written without
+// the array (a headless PC has no video modes, a PC may list no printers)
+// is well formed and shows an empty list.
 template <class T>
 const Array<T>& orEmptyList(const Array<T>& array) {
   static const Array<T> kEmpty{std::vector<T>{}};
@@ -268,9 +270,10 @@ ViewText printersText(const HardwareInfo& hardware) {
     return result;
   }
   try {
-    const long long last = upperBound(hardware.Printers);
+    const Array<PrinterInfo>& printers = orEmptyList(hardware.Printers);
+    const long long last = upperBound(printers);
     for (long long i = 0; i <= last; ++i) {
-      const std::string block = printerBlock(element(hardware.Printers, i));
+      const std::string block = printerBlock(element(printers, i));
       if (i == 0) {
         result.text = block;
       } else {
@@ -342,10 +345,11 @@ ViewText videoText(const VideoInfo& v) {
   try {
     std::string out = "Display Adapters : ";
     out.append(kCrLf);
-    const long long lastCard = upperBound(v.VideoCards);
+    const Array<Text>& cards = orEmptyList(v.VideoCards);
+    const long long lastCard = upperBound(cards);
     for (long long i = 0; i <= lastCard; ++i) {
       out.push_back(kTab);
-      out.append(element(v.VideoCards, i)).append(kCrLf);
+      out.append(element(cards, i)).append(kCrLf);
     }
     out.append(kCrLf);
     appendTabbedLine(out, "Current Resolution : ", v.currResolution);
@@ -353,10 +357,11 @@ ViewText videoText(const VideoInfo& v) {
     appendTabbedLine(out, "Current Frequency : ", v.currFrequency);
     out.append(kCrLf);
     out.append("Supported Video Modes : ").append(kCrLf);
-    const long long lastMode = upperBound(v.VideoModes);
+    const Array<Text>& modes = orEmptyList(v.VideoModes);
+    const long long lastMode = upperBound(modes);
     for (long long i = 0; i <= lastMode; ++i) {
       out.push_back(kTab);
-      out.append(element(v.VideoModes, i)).append(kCrLf);
+      out.append(element(modes, i)).append(kCrLf);
     }
     result.text = std::move(out);  // written only when complete
   } catch (const RaisedError& e) {

@@ -6,12 +6,12 @@
 // shows these texts; it owns no layout of its own. Texts are 8-bit
 // (Windows-1252), lines end in CR LF, and TABs align labels and values.
 //
-// A view that walks an array the record does not hold stops with the
-// system's subscript error (9). The outcome then carries the error and the
-// text written up to that point, which is what the text area keeps. Two
-// arrays are exempt: an absent `Applications` or `Drives` array is shown as
-// an empty list. A code-page text that is not a whole number is shown as
-// "Unknown".
+// An array the record does not hold (written with no dimension) is shown as
+// an empty list in every view. An array that does not start at index 0
+// stops the view with the system's subscript error (9); the outcome then
+// carries the error and the text written up to that point, which is what
+// the text area keeps. A code-page text that is not a whole number is shown
+// as "Unknown".
 #pragma once
 
 #include <cstddef>

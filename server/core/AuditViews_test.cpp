@@ -190,6 +190,18 @@ const char* const kVideoText =
     "\t640*480 8bit colour (256 Colours)\r\n"
     "\t800*600 16bit colour (High Color)\r\n";
 
+// A headless PC: its record holds no video modes at all.
+const char* const kVideoNoModes =
+    "Display Adapters : \r\n"
+    "\tS3 Trio64V+\r\n"
+    "\tNVIDIA GeForce2 MX\r\n"
+    "\r\n"
+    "Current Resolution : \t1024 * 768\r\n"
+    "Current Colour Depth : \t32 bits per pixel  (True Color)\r\n"
+    "Current Frequency : \t60 hz  (Hardware default)\r\n"
+    "\r\n"
+    "Supported Video Modes : \r\n";
+
 WaveDeviceCaps waveDevice(const char* name, std::int32_t features) {
   WaveDeviceCaps d;
   d.DeviceName = name;
@@ -371,8 +383,8 @@ const HardwareCase kHardwareCases[] = {
        h.Printers.clear();
      },
      "No printers attached/connected"},
-    {"printers_present_array_absent", "Printers Information",
-     [](HardwareInfo& h) { h.Printers.clear(); }, "", kErrSubscript},
+    {"printers_present_array_absent_shown_empty", "Printers Information",
+     [](HardwareInfo& h) { h.Printers.clear(); }, ""},
     {"printers_array_from_index_one", "Printers Information",
      [](HardwareInfo& h) { h.Printers.lowerBound = 1; }, "", kErrSubscript},
     {"keyboard_leading_tabs", "Keyboard Information", nullptr, str(kKeyboardText)},
@@ -405,10 +417,22 @@ const HardwareCase kHardwareCases[] = {
      "Current Frequency : \t60 hz  (Hardware default)\r\n"
      "\r\n"
      "Supported Video Modes : \r\n"},
-    {"video_modes_absent", "Video Information",
-     [](HardwareInfo& h) { h.Video.VideoModes.clear(); }, "", kErrSubscript},
-    {"video_cards_absent", "Video Information",
-     [](HardwareInfo& h) { h.Video.VideoCards.clear(); }, "", kErrSubscript},
+    {"video_modes_absent_shown_empty", "Video Information",
+     [](HardwareInfo& h) { h.Video.VideoModes.clear(); }, kVideoNoModes},
+    {"video_cards_and_modes_absent_shown_empty", "Video Information",
+     [](HardwareInfo& h) {
+       h.Video.VideoCards.clear();
+       h.Video.VideoModes.clear();
+     },
+     "Display Adapters : \r\n"
+     "\r\n"
+     "Current Resolution : \t1024 * 768\r\n"
+     "Current Colour Depth : \t32 bits per pixel  (True Color)\r\n"
+     "Current Frequency : \t60 hz  (Hardware default)\r\n"
+     "\r\n"
+     "Supported Video Modes : \r\n"},
+    {"video_modes_from_index_one", "Video Information",
+     [](HardwareInfo& h) { h.Video.VideoModes.lowerBound = 1; }, "", kErrSubscript},
     {"sound_features_20001_and_all_bits_empty_name_skipped", "Sound Information", nullptr,
      cat({kSoundHead, kMapperLines, kSbLiveLines})},
     {"sound_output_devices_absent", "Sound Information",

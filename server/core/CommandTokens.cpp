@@ -37,6 +37,27 @@ const std::vector<RequestButton>& requestButtons() {
   return kButtons;
 }
 
+bool asksBeforeSending(CommandCode code) {
+  switch (code) {
+    case CommandCode::Quit:
+    case CommandCode::PowerOff:
+    case CommandCode::Reboot:
+    case CommandCode::LogOff: return true;
+    case CommandCode::ReAudit:
+    case CommandCode::Message:
+    case CommandCode::CheckStatus: return false;
+  }
+  return true;
+}
+
+std::string sendQuestion(CommandCode code, int computers) {
+  std::string caption;
+  for (const RequestButton& b : requestButtons()) {
+    if (b.code == code) caption = std::string(b.caption);
+  }
+  return caption + " on " + std::to_string(computers) + " computer(s)?";
+}
+
 std::optional<CommandCode> commandCodeForCaption(std::string_view caption) {
   if (caption == kSendMessageCaption) return CommandCode::Message;
   for (const RequestButton& b : requestButtons()) {

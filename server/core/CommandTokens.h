@@ -53,6 +53,15 @@ struct RequestButton {
 };
 const std::vector<RequestButton>& requestButtons();
 
+// Whether the console asks before sending `code`: shutting down, restarting
+// or logging off the PCs and closing their agents cannot be taken back, and
+// one misclick would reach every ticked PC. Audits, status checks and
+// messages go out at once, and so does every code in the scripted sender.
+bool asksBeforeSending(CommandCode code);
+
+// The question before such a command: "<caption> on <computers> computer(s)?"
+std::string sendQuestion(CommandCode code, int computers);
+
 // The code of a request button's caption; "Send Message" maps to Message.
 std::optional<CommandCode> commandCodeForCaption(std::string_view caption);
 

@@ -237,14 +237,24 @@ ReportRunner::Outcome ReportRunner::go(const std::string& pathText, const std::v
   return Outcome::AskedChoices;
 }
 
-ReportRunner::Outcome ReportRunner::doReport(const std::string& path, const std::vector<std::string>& dataFiles) {
-  const ReportCatalogEntry* chosen = nullptr;
+const ReportCatalogEntry* ReportRunner::chosenEntry() const {
   for (const auto& e : catalog_) {
-    if (e.reportName == chosenName_ && e.caption == chosenCaption_) {
-      chosen = &e;
-      break;
-    }
+    if (e.reportName == chosenName_ && e.caption == chosenCaption_) return &e;
   }
+  return nullptr;
+}
+
+std::optional<std::string> ReportRunner::replaceQuestion(const std::string& pathText) const {
+  if (trimSpaces(pathText).empty() || chosenEntry() == nullptr) return std::nullopt;
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::path(pathText), ec)) return std::nullopt;
+  return pathText + " already exists. Replace it?";
+}
+
+std::string ReportRunner::writtenNote(const std::string& path) { return "Report written to " + path; }
+
+ReportRunner::Outcome ReportRunner::doReport(const std::string& path, const std::vector<std::string>& dataFiles) {
+  const ReportCatalogEntry* chosen = chosenEntry();
   if (chosen == nullptr) {
     show(kNoReportMatch, kStyleCritical);
     return Outcome::NoMatch;

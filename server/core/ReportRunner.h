@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -117,6 +118,13 @@ class ReportRunner {
   // "My Report" followed by the chosen extension.
   std::string defaultFileName() const { return "My Report" + chosenExtension_; }
 
+  // The question to ask before go(pathText) when it would run a report into
+  // a file that exists already ("<path> already exists. Replace it?"), or
+  // nothing: a path of blanks, no matching choice, or no such file.
+  std::optional<std::string> replaceQuestion(const std::string& pathText) const;
+  // What the window says once a report is written: "Report written to <path>".
+  static std::string writtenNote(const std::string& path);
+
   // cmdGo: checks the choices and runs the report with `pathText` as typed.
   Outcome go(const std::string& pathText, const std::vector<std::string>& dataFiles);
   // modReport.doReport with the current choices.
@@ -124,6 +132,7 @@ class ReportRunner {
 
  private:
   void show(std::string_view text, int style);
+  const ReportCatalogEntry* chosenEntry() const;
 
   MessageSink& sink_;
   std::uint32_t hostFlags_;

@@ -187,10 +187,7 @@ Status ServerCore::start(StartupView& view, StartupOptions options) {
     view.reportLibrariesFound(reportLibraries_);
 
     // 10. Listen for agents.
-    if (options.listen) {
-      raiseOpenFileLimit();  // one descriptor per client connection
-      throwIfFailed(intake_->listen(settings_.listenPort));
-    }
+    if (options.listen) listenForAgents(options);
 
     // 11. The loading window again.
     view.showLoading();
@@ -210,6 +207,33 @@ Status ServerCore::start(StartupView& view, StartupOptions options) {
     reportError(kWhereFormLoad, e.number(), e.description(), e.line());
     return e.status();
   }
+}
+
+std::string intakeOffActivity(const Status& why, int port) {
+  return "Intake off: port " + std::to_string(port) + (why.number() == kErrAddressInUse ? " in use" : " not available");
+}
+
+std::string intakeOffDescription(const Status& why, int port) {
+  const std::string portText = std::to_string(port);
+  std::string text = why.number() == kErrAddressInUse
+                         ? "Port " + portText + " is in use by another program."
+                         : "Cannot listen on port " + portText + " (" + why.description() + ").";
+  text += " Uploads from agents are not received; the console shows DataStore and sends commands.";
+  text += " To receive uploads, end the program that uses port " + portText +
+          " or set ListenPortNumber in serverSettings.txt to a free port (and the agents' server port "
+          "to the same), then start the server again.";
+  return text;
+}
+
+void ServerCore::listenForAgents(const StartupOptions& options) {
+  raiseOpenFileLimit();  // one descriptor per client connection
+  const Status listening = intake_->listen(settings_.listenPort);
+  if (listening.ok()) return;
+  if (!options.browseWithoutIntake) throwIfFailed(listening);
+  intakeOff_ = true;
+  reportError(kWhereFormLoad, listening.number(), intakeOffDescription(listening, settings_.listenPort),
+              static_cast<long>(std::source_location::current().line()));
+  setActivity(QString::fromStdString(intakeOffActivity(listening, settings_.listenPort)));
 }
 
 void ServerCore::loadDataFiles(StartupView& view) {

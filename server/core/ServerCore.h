@@ -51,7 +51,18 @@ class StartupView {
 
 struct StartupOptions {
   bool listen = true;  // step 10; the command-line sender does not listen
+  // A port that cannot be listened on (in use by another program, often a
+  // headless server already receiving uploads) is reported and start-up
+  // goes on without intake: DataStore loads, commands and reports work, and
+  // the activity text says that intake is off and names the port. Without
+  // it the failure ends start-up (the headless server, whose job is intake).
+  bool browseWithoutIntake = false;
 };
+
+// The activity text while intake is off, and the description of the message
+// that says so (which port, what to change).
+std::string intakeOffActivity(const Status& why, int port);
+std::string intakeOffDescription(const Status& why, int port);
 
 class ServerCore : public QObject, private IntakeEvents {
   Q_OBJECT
@@ -80,6 +91,8 @@ class ServerCore : public QObject, private IntakeEvents {
   const std::vector<ReportLibraryEntry>& reportLibraries() const { return reportLibraries_; }
   bool fileListReady() const { return fileListReady_; }
   bool loading() const { return loading_; }
+  // Start-up went on without listening (see StartupOptions).
+  bool intakeOff() const { return intakeOff_; }
   const QString& activity() const { return activity_; }
   MessageSink& messages() { return messages_; }
 
@@ -101,6 +114,7 @@ class ServerCore : public QObject, private IntakeEvents {
   void setActivity(const QString& text);
   void setConnectionCount(int openConnections);
   void loadDataFiles(StartupView& view);
+  void listenForAgents(const StartupOptions& options);
 
   std::string appPath_;
   MessageSink& messages_;
@@ -117,6 +131,7 @@ class ServerCore : public QObject, private IntakeEvents {
   std::set<std::string> pendingKeys_;  // data files listed but not loaded yet
   bool fileListReady_ = false;
   bool loading_ = false;
+  bool intakeOff_ = false;
   QString activity_;
 };
 

@@ -1,7 +1,6 @@
 #include "server/gui/BrowserController.h"
 
 #include <QAbstractItemModel>
-#include <QEvent>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QItemSelectionModel>
@@ -18,6 +17,7 @@
 #include "server/core/MessageSink.h"
 #include "server/core/ServerState.h"
 #include "server/core/ServerTexts.h"
+#include "server/gui/ViewPicks.h"
 #include "server/gui/frmMain.h"
 
 namespace quorvane {
@@ -65,14 +65,10 @@ std::string recordTextOf(const QListWidgetItem* item) {
   return item->text().toStdString();
 }
 
-bool hasSelectedItem(const QListWidget* list) {
-  return list->currentRow() >= 0 && list->currentItem() != nullptr &&
-         list->currentItem()->isSelected();
-}
-
-void selectRow(QListWidget* list, int row) {
-  const QSignalBlocker block(list);
-  list->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+// The row of a list's selected item, or -1.
+int selectedRow(const PickTracker* picks) {
+  const QModelIndex item = picks->selectedItem();
+  return item.isValid() ? item.row() : -1;
 }
 
 }  // namespace
@@ -87,26 +83,12 @@ BrowserController::BrowserController(BrowserWidgets widgets, ServerState& state,
   w_.lstSoftware->setSelectionMode(QAbstractItemView::SingleSelection);
   w_.lstHardware->setSelectionMode(QAbstractItemView::SingleSelection);
 
-  connect(w_.lstSoftware, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (row >= 0) lstSoftware_Click();
-  });
-  connect(w_.lstHardware, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (row >= 0) lstHardware_Click();
-  });
-
-  // Node clicks. A press that makes a node current runs the click through
-  // the current-node change; a press on the current node runs it itself.
-  connect(w_.TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) {
-            currentChangedDuringPress_ = true;
-            if (current.isValid()) TreeView1_NodeClick(current);
-          });
-  w_.TreeView1->viewport()->installEventFilter(this);
-  connect(w_.TreeView1, &QAbstractItemView::pressed, this, [this](const QModelIndex& index) {
-    if (!currentChangedDuringPress_ && index.isValid() && index == w_.TreeView1->currentIndex()) {
-      TreeView1_NodeClick(index);
-    }
-  });
+  treePicks_ = trackPicks(*w_.TreeView1, *this);
+  softwarePicks_ = trackPicks(*w_.lstSoftware, *this);
+  hardwarePicks_ = trackPicks(*w_.lstHardware, *this);
+  connect(treePicks_, &PickTracker::picked, this, &BrowserController::TreeView1_NodeClick);
+  connect(softwarePicks_, &PickTracker::picked, this, [this] { lstSoftware_Click(); });
+  connect(hardwarePicks_, &PickTracker::picked, this, [this] { lstHardware_Click(); });
 
   // The tree shows its machines: every domain node opens, now and when a
   // new machine is added under it.
@@ -119,13 +101,6 @@ BrowserController::BrowserController(BrowserWidgets widgets, ServerState& state,
             for (QModelIndex i = index.parent(); i.isValid(); i = i.parent()) tree->expand(i);
             tree->scrollTo(index);
           });
-}
-
-bool BrowserController::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == w_.TreeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
-    currentChangedDuringPress_ = false;
-  }
-  return QObject::eventFilter(watched, event);
 }
 
 BrowserController* BrowserController::attach(frmMain& window) {
@@ -163,13 +138,9 @@ void BrowserController::report(std::string_view where, const ViewError& error) {
   messages_.showMessage(kServerTitle, text, kStyleCritical);
 }
 
-QModelIndex BrowserController::selectedNode() const {
-  const QItemSelectionModel* selection = w_.TreeView1->selectionModel();
-  if (selection == nullptr) return {};
-  const QModelIndex current = selection->currentIndex();
-  if (current.isValid() && selection->isSelected(current)) return current;
-  const QModelIndexList selected = selection->selectedIndexes();
-  return selected.isEmpty() ? QModelIndex() : selected.front();
+void BrowserController::selectQuietly(QListWidget* list, PickTracker* picks, int row) {
+  const QSignalBlocker block(picks);
+  list->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
 }
 
 NodeRecord BrowserController::recordOf(const QModelIndex& node) const {
@@ -211,11 +182,11 @@ void BrowserController::TreeView1_NodeClick(const QModelIndex& node) {
     return;
   }
 
-  if (!hasSelectedItem(w_.lstSoftware)) selectRow(w_.lstSoftware, 0);
+  if (selectedRow(softwarePicks_) < 0) selectQuietly(w_.lstSoftware, softwarePicks_, 0);
   lstSoftware_Click();
 
-  if (!hasSelectedItem(w_.lstHardware) && w_.lstHardware->count() > 0) {
-    selectRow(w_.lstHardware, 0);
+  if (selectedRow(hardwarePicks_) < 0 && w_.lstHardware->count() > 0) {
+    selectQuietly(w_.lstHardware, hardwarePicks_, 0);
   }
   lstHardware_Click();
 
@@ -224,7 +195,7 @@ void BrowserController::TreeView1_NodeClick(const QModelIndex& node) {
 
 void BrowserController::lstSoftware_Click() {
   w_.rtbSoftwareInfo->clear();
-  const QModelIndex node = selectedNode();
+  const QModelIndex node = treePicks_->selectedItem();
   if (!node.isValid()) return;  // error 91: no node selected, nothing to say
   const NodeRecord which = recordOf(node);
   if (!which.ok()) {
@@ -233,9 +204,9 @@ void BrowserController::lstSoftware_Click() {
   }
   if (!which.index) return;
   const AuditRecord& record = state_.clientTable()[*which.index];
-  const int row = w_.lstSoftware->currentRow();
-  const ViewText view =
-      softwareInfoText(record.Software, row, recordTextOf(w_.lstSoftware->currentItem()));
+  const int row = selectedRow(softwarePicks_);
+  if (row < 0) return;
+  const ViewText view = softwareInfoText(record.Software, row, recordTextOf(w_.lstSoftware->item(row)));
   w_.rtbSoftwareInfo->setPlainText(areaText(view.text));
   if (!view.ok()) report(kWhereSoftwareClick, *view.error);
 }
@@ -243,7 +214,7 @@ void BrowserController::lstSoftware_Click() {
 void BrowserController::lstHardware_Click() {
   w_.rtbHardwareInfo->clear();
   restoreHardwareAreaPlace();
-  const QModelIndex node = selectedNode();
+  const QModelIndex node = treePicks_->selectedItem();
   if (!node.isValid()) return;  // error 91: no node selected, nothing to say
   const NodeRecord which = recordOf(node);
   if (!which.ok()) {
@@ -252,32 +223,38 @@ void BrowserController::lstHardware_Click() {
   }
   if (!which.index) return;
   const AuditRecord& record = state_.clientTable()[*which.index];
-  const QListWidgetItem* category = w_.lstHardware->currentItem();
-  if (category == nullptr || !category->isSelected()) return;
+  const int row = selectedRow(hardwarePicks_);
+  if (row < 0) return;
+  const QListWidgetItem* category = w_.lstHardware->item(row);
   const ViewText view = hardwareInfoText(record.Hardware, category->text().toStdString());
   w_.rtbHardwareInfo->setPlainText(areaText(view.text));
   if (!view.ok()) report(kWhereHardwareClick, *view.error);
 }
 
 void BrowserController::clickNode(const QModelIndex& node) {
-  QItemSelectionModel* selection = w_.TreeView1->selectionModel();
-  if (selection != nullptr && node.isValid() && selection->currentIndex() != node) {
-    // The change of the current node runs the click.
-    selection->setCurrentIndex(node, QItemSelectionModel::ClearAndSelect);
+  if (!node.isValid()) return;
+  if (treePicks_->selectedItem() == node) {
+    TreeView1_NodeClick(node);  // picked already: shown afresh
     return;
   }
-  if (selection != nullptr) selection->select(node, QItemSelectionModel::ClearAndSelect);
-  TreeView1_NodeClick(node);
+  // The new selection runs the click.
+  w_.TreeView1->selectionModel()->setCurrentIndex(node, QItemSelectionModel::ClearAndSelect);
 }
 
 void BrowserController::clickSoftwareRow(int row) {
-  selectRow(w_.lstSoftware, row);
-  lstSoftware_Click();
+  if (selectedRow(softwarePicks_) == row) {
+    lstSoftware_Click();
+    return;
+  }
+  w_.lstSoftware->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
 }
 
 void BrowserController::clickHardwareRow(int row) {
-  selectRow(w_.lstHardware, row);
-  lstHardware_Click();
+  if (selectedRow(hardwarePicks_) == row) {
+    lstHardware_Click();
+    return;
+  }
+  w_.lstHardware->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
 }
 
 }  // namespace quorvane

@@ -27,6 +27,7 @@ class QTreeView;
 namespace quorvane {
 
 class MessageSink;
+class PickTracker;
 class ServerState;
 class frmMain;
 
@@ -44,9 +45,11 @@ class BrowserController : public QObject {
 
  public:
   // Makes the text areas read-only with a fixed-width font, keeps the
-  // software list in the order added, and connects the handlers: a node
-  // click is a change of the tree's current node, or a press on the node
-  // that is already current (which shows its record afresh).
+  // software list in the order added, and connects the handlers. A handler
+  // runs once its click has selected the clicked item (PickTracker), whether
+  // a mouse press, a key or the program moved the selection; a press on the
+  // item already picked shows its view afresh. The views must have their
+  // models.
   BrowserController(BrowserWidgets widgets, ServerState& state, MessageSink& messages,
                     QObject* parent = nullptr);
 
@@ -66,20 +69,19 @@ class BrowserController : public QObject {
   void clickSoftwareRow(int row);
   void clickHardwareRow(int row);
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   void report(std::string_view where, const ViewError& error);
   void restoreHardwareAreaPlace();
-  // The tree's selected node, if any.
-  QModelIndex selectedNode() const;
+  // Selects `row` of a list without running its click.
+  void selectQuietly(QListWidget* list, PickTracker* picks, int row);
   NodeRecord recordOf(const QModelIndex& node) const;
 
   BrowserWidgets w_;
   ServerState& state_;
   MessageSink& messages_;
-  bool currentChangedDuringPress_ = false;
+  PickTracker* treePicks_ = nullptr;
+  PickTracker* softwarePicks_ = nullptr;
+  PickTracker* hardwarePicks_ = nullptr;
 };
 
 }  // namespace quorvane

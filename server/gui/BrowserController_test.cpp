@@ -21,6 +21,7 @@
 #include "server/core/ServerState.h"
 #include "server/gui/frmMain.h"
 #include "server/testsupport/QtTestSupport.h"
+#include "server/testsupport/TextAreaChecks.h"
 
 namespace quorvane {
 namespace {
@@ -254,7 +255,7 @@ TEST_F(BrowserControllerTest, TagPastTheTableIsReported) {
 
 TEST_F(BrowserControllerTest, HardwareViewErrorIsReportedUnderItsHandler) {
   AuditRecord r = machine("127.0.0.5", "Windows 95", "home");
-  r.Hardware.Video.VideoModes.clear();
+  r.Hardware.Video.VideoModes.lowerBound = 1;  // a hostile record: the walk from 0 fails
   state.addClient("127.0.0.5", r, "e.dat");
   makeController();
   controller->clickNode(state.clientTree().clientIndex(0));
@@ -268,12 +269,24 @@ TEST_F(BrowserControllerTest, HardwareViewErrorIsReportedUnderItsHandler) {
       "Error Description : Subscript out of range\r\n"));
 }
 
-TEST_F(BrowserControllerTest, AreasAreReadOnlyAndFixedPitchAndListsFollowTheUser) {
+TEST_F(BrowserControllerTest, AbsentVideoModesShowAnEmptyListWithoutAMessage) {
+  AuditRecord r = machine("127.0.0.7", "Debian GNU/Linux 12", "home");
+  r.Hardware.Video.VideoModes.clear();  // a headless PC
+  state.addClient("127.0.0.7", r, "g.dat");
+  makeController();
+  controller->clickNode(state.clientTree().clientIndex(0));
+  controller->clickHardwareRow(4);  // Video Information
+  EXPECT_TRUE(rtbHardwareInfo->toPlainText().endsWith("Supported Video Modes : \n"))
+      << rtbHardwareInfo->toPlainText().toStdString();
+  EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(BrowserControllerTest, AreasAreReadOnlyAndLineUpAndListsFollowTheUser) {
   addMachines();
   makeController();
   for (QPlainTextEdit* area : {rtbSoftwareInfo.get(), rtbHardwareInfo.get(), rtbNetworkInfo.get()}) {
     EXPECT_TRUE(area->isReadOnly());
-    EXPECT_TRUE(QFontInfo(area->font()).fixedPitch());
+    EXPECT_TRUE(testing::linesUpColumns(area));
   }
   controller->clickNode(state.clientTree().clientIndex(0));
   // A user's pick in the lists arrives through the selection signal.

@@ -25,4 +25,11 @@ void GuiMessageSink::showMessage(std::string_view title, std::string_view text, 
   box->show();
 }
 
+bool askYesNo(QWidget* parent, const QString& title, const QString& question) {
+  QMessageBox box(QMessageBox::Question, title, question, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace quorvane

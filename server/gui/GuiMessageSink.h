@@ -3,6 +3,8 @@
 // the icon of their style; optionally also written to standard error.
 #pragma once
 
+#include <QString>
+
 #include "server/core/MessageSink.h"
 
 class QWidget;
@@ -20,5 +22,9 @@ class GuiMessageSink final : public MessageSink {
   bool alsoToStderr_;
   StderrMessageSink stderr_;
 };
+
+// Asks a question in a modal message box with "Yes" and "No"; "No" is the
+// default button and Escape answers "No". True only for "Yes".
+bool askYesNo(QWidget* parent, const QString& title, const QString& question);
 
 }  // namespace quorvane

@@ -14,10 +14,12 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include "common/ErrorReport.h"
 #include "common/Text8.h"
 #include "server/core/ServerTexts.h"
+#include "server/gui/GuiMessageSink.h"
 #include "server/gui/frmMain.h"
 
 namespace quorvane {
@@ -78,6 +80,10 @@ void ReportingController::buildWidgets() {
   cmdGo_ = new QPushButton(QStringLiteral("Go !"), frame);
   cmdGo_->setObjectName(QStringLiteral("cmdGo"));
   layout->addWidget(cmdGo_, 0, Qt::AlignRight);
+  lblReportResult_ = new QLabel(frame);
+  lblReportResult_->setObjectName(QStringLiteral("lblReportResult"));
+  lblReportResult_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(lblReportResult_);
 
   connect(lstvReportTypes_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {
     lstvReportTypes_ItemClick(lstvReportTypes_->indexOfTopLevelItem(item));
@@ -167,7 +173,20 @@ void ReportingController::cmdSelectPath_Click() {
 
 ReportRunner::Outcome ReportingController::cmdGo_Click() {
   try {
-    return runner_.go(txtReportPath_->text().toStdString(), window_.core().state().dataFileList());
+    const std::string pathText = txtReportPath_->text().toStdString();
+    lblReportResult_->clear();
+    if (const std::optional<std::string> question = runner_.replaceQuestion(pathText)) {
+      if (!askYesNo(&window_, fromText(std::string(kServerTitle)), QString::fromStdString(*question))) {
+        lblReportResult_->setText(QStringLiteral("Not written: ") + txtReportPath_->text() +
+                                  QStringLiteral(" was kept."));
+        return ReportRunner::Outcome::NotWritten;
+      }
+    }
+    const ReportRunner::Outcome outcome = runner_.go(pathText, window_.core().state().dataFileList());
+    if (outcome == ReportRunner::Outcome::Written) {
+      lblReportResult_->setText(QString::fromStdString(ReportRunner::writtenNote(pathText)));
+    }
+    return outcome;
   } catch (const std::exception& e) {
     window_.core().reportError("QuorvaneServer.frmMain.cmdGo_Click", kErrTypeMismatch, e.what(), __LINE__);
     return ReportRunner::Outcome::Failed;

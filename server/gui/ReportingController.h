@@ -7,7 +7,9 @@
 // types from the core's library table when the tab is shown. The choices
 // and the run live in ReportRunner; this class only wires widgets to it.
 // Reports run with windows allowed (the library's progress window, the
-// finished report opened when a display exists).
+// finished report opened when a display exists). "Go !" asks before it
+// replaces an existing file ("No" is the default) and says under the button
+// where the report was written.
 #pragma once
 
 #include <QObject>
@@ -17,6 +19,7 @@
 #include "server/core/ReportRunner.h"
 
 class QFileDialog;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
@@ -38,6 +41,8 @@ class ReportingController final : public QObject {
   QLineEdit* txtReportPath() const { return txtReportPath_; }
   QPushButton* cmdSelectPath() const { return cmdSelectPath_; }
   QPushButton* cmdGo() const { return cmdGo_; }
+  // Under "Go !": where the last report was written, or that it was not.
+  QLabel* lblReportResult() const { return lblReportResult_; }
 
   // Replaces the save dialog (tests): given the preset file name, returns the
   // chosen name, or an empty text for a cancel.
@@ -62,6 +67,7 @@ class ReportingController final : public QObject {
   QLineEdit* txtReportPath_ = nullptr;
   QPushButton* cmdSelectPath_ = nullptr;
   QPushButton* cmdGo_ = nullptr;
+  QLabel* lblReportResult_ = nullptr;
   QFileDialog* dialog_ = nullptr;
   QString lastFileName_;
   std::function<QString(const QString&)> saveDialog_;

@@ -24,6 +24,8 @@
 #include "server/core/ServerTexts.h"
 #include "server/gui/frmInput.h"
 #include "server/gui/frmLoading.h"
+#include "server/gui/GuiMessageSink.h"
+#include "server/gui/ViewPicks.h"
 
 namespace quorvane {
 
@@ -129,13 +131,11 @@ QWidget* frmMain::buildLocalView() {
             treeView1_->expand(index.parent());
             treeView1_->scrollTo(index);
           });
-  connect(treeView1_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) {
-            if (!current.isValid()) return;
-            const QVariant tag = core_.state().clientTree().tagOf(current);
-            emit treeNodeClicked(tag);
-            if (tag.isValid() && tag.toInt() >= 0) emit clientNodeClicked(tag.toInt());
-          });
+  connect(trackPicks(*treeView1_, *this), &PickTracker::picked, this, [this](const QModelIndex& node) {
+    const QVariant tag = core_.state().clientTree().tagOf(node);
+    emit treeNodeClicked(tag);
+    if (tag.isValid() && tag.toInt() >= 0) emit clientNodeClicked(tag.toInt());
+  });
   layout->addWidget(treeView1_);
 
   deviceFrame_ = new QGroupBox(QStringLiteral("  Device Information  "), page);
@@ -256,6 +256,8 @@ Status frmMain::startUp(StartupOptions options) {
   // loaded client (text layout of every visible row, each time).
   treeView1_->setUpdatesEnabled(false);
   lstvGlobal_->setUpdatesEnabled(false);
+  // The window always goes on to show DataStore, with or without intake.
+  options.browseWithoutIntake = true;
   const Status started = core_.start(*this, options);
   for (const QPersistentModelIndex& domain : pendingExpand_) {
     if (domain.isValid()) treeView1_->expand(domain);
@@ -285,7 +287,14 @@ void frmMain::cmdSelectNone() { core_.state().clientList().selectNone(); }
 void frmMain::cmdInvertSelection() { core_.state().clientList().invertSelection(); }
 
 void frmMain::cmdDo(CommandCode code) {
-  if (CommandDispatcher* d = core_.dispatcher()) d->cmdDo(code);
+  CommandDispatcher* d = core_.dispatcher();
+  if (d == nullptr) return;
+  if (asksBeforeSending(code)) {
+    const int computers = static_cast<int>(core_.state().clientList().checkedRows().size());
+    if (computers == 0) return;  // nothing ticked: nothing to send, nothing to ask
+    if (!askYesNo(this, qs(kServerTitle), qs(sendQuestion(code, computers)))) return;
+  }
+  d->cmdDo(code);
 }
 
 void frmMain::cmdSendMessage() {

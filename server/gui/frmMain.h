@@ -47,7 +47,8 @@ class frmMain : public QMainWindow, public StartupView {
   ~frmMain() override;
 
   // The start-up sequence (the window's first load); failures are reported
-  // and leave the window open with the steps done so far.
+  // and leave the window open with the steps done so far. A listening port
+  // that is not available is reported and start-up goes on without intake.
   Status startUp(StartupOptions options = {});
 
   ServerCore& core() { return core_; }
@@ -73,7 +74,8 @@ class frmMain : public QMainWindow, public StartupView {
   // Selects the first machine node, as a click on it would.
   bool selectFirstMachine();
 
-  // Button handlers.
+  // Button handlers. cmdDo asks "<caption> on N computer(s)?" before a
+  // shutdown, reboot, log-off or close of the agents (No is the default).
   void cmdSelectAll();
   void cmdSelectNone();
   void cmdInvertSelection();
@@ -87,8 +89,9 @@ class frmMain : public QMainWindow, public StartupView {
   Status saveScreenshots(const QString& dir);
 
  signals:
-  // A node of TreeView1 was picked: the record index for a machine, -1 for a
-  // domain, an invalid QVariant for the "(no data files)" node.
+  // A node of TreeView1 was picked (its click has selected it): the record
+  // index for a machine, -1 for a domain, an invalid QVariant for the
+  // "(no data files)" node.
   void treeNodeClicked(const QVariant& tag);
   void clientNodeClicked(int recordIndex);
 

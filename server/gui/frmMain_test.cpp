@@ -22,6 +22,7 @@
 
 #include "server/gui/frmInput.h"
 #include "server/testsupport/QtTestSupport.h"
+#include "server/testsupport/TextAreaChecks.h"
 
 namespace quorvane {
 namespace {
@@ -94,7 +95,7 @@ TEST_F(FrmMainTest, CaptionsTabsAndColumns) {
   EXPECT_EQ(window->reportingOptionsFrame()->title(), "  Reporting Options  ");
   for (QPlainTextEdit* area : {window->rtbSoftwareInfo(), window->rtbHardwareInfo(), window->rtbNetworkInfo()}) {
     EXPECT_TRUE(area->isReadOnly());
-    EXPECT_TRUE(QFontInfo(area->font()).fixedPitch());
+    EXPECT_TRUE(testing::linesUpColumns(area));
   }
   const QStringList columns = {" Selected ", " IP Address ", " Hostname ", " Ping ? ", " Audit Time & Date ",
                                " Status "};
