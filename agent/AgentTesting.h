@@ -12,15 +12,14 @@
 #include "agent/HostResolver.h"
 #include "agent/LoopTesting.h"
 #include "agent/modMisc.h"
+#include "common/ScratchFolders.h"
 #include "platform/DesktopScripted.h"
 
 namespace quorvane::agent::testing {
 
+// A new folder of this test process (removed when the process ends).
 inline std::filesystem::path freshFolder(const std::string& name) {
-  static std::atomic<int> counter{0};
-  auto p = std::filesystem::temp_directory_path() /
-           ("qv-agent-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + name);
-  std::filesystem::remove_all(p);
+  auto p = quorvane::testing::scratchFolder("qv-agent", name);
   std::filesystem::create_directories(p / "tmp");
   return p;
 }

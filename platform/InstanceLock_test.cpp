@@ -6,17 +6,14 @@
 
 #include <filesystem>
 
+#include "common/ScratchFolders.h"
+
 namespace quorvane::platform {
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path freshFolder(const std::string& name) {
-  fs::path p = fs::temp_directory_path() / ("qv-lock-" + std::to_string(::getpid()) + "-" + name);
-  fs::remove_all(p);
-  fs::create_directories(p);
-  return p;
-}
+fs::path freshFolder(const std::string& name) { return quorvane::testing::scratchFolder("qv-lock", name); }
 
 TEST(InstanceLock, OneHolderPerFolder) {
   const fs::path a = freshFolder("a"), b = freshFolder("b");

@@ -111,9 +111,17 @@ int sortString(ApplicationTable& table, modProgress* progress) {
   return passes;
 }
 
-bool StartDoc(const std::string& path, const ReportHost& host) {
+std::string openFailedMessage(const std::string& path) {
+  return "The report was written to " + path +
+         ", but it could not be opened: no program to open it could be started on this desktop. "
+         "Open the file with a web browser.";
+}
+
+bool StartDoc(const std::string& path, ReportHost& host) {
   if (!host.interactive() || !hasDisplay()) return false;
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromLocal8Bit(path.c_str())));
+  if (QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromLocal8Bit(path.c_str())))) return true;
+  host.showMessage(QV_ICON_EXCLAMATION, openFailedMessage(path));
+  return false;
 }
 
 namespace {

@@ -45,8 +45,10 @@ quorvane::Expected<std::string> getTemporaryFile();
 int sortString(ApplicationTable& table, modProgress* progress = nullptr);
 
 // Opens `path` with the desktop's opener when the host allows it. Returns
-// true when the opener was started.
-bool StartDoc(const std::string& path, const ReportHost& host);
+// true when the opener was started; when it could not be started, says so
+// through the host's messages (openFailedMessage) and returns false.
+bool StartDoc(const std::string& path, ReportHost& host);
+std::string openFailedMessage(const std::string& path);
 
 // The folder of the loaded library file (where Template/ lives).
 std::filesystem::path libraryFolder();

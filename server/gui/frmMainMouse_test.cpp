@@ -233,6 +233,15 @@ class ConsoleMouseTest : public ConsoleTest {
     return area(hardwareInfoText(record(ip).Hardware, kHardwareCategories[static_cast<std::size_t>(category)]).text);
   }
 
+  // With QUORVANE_SHOTS_DIR set, the window as it looks now is saved there
+  // as <name>.png (for a person to look at the click sequence).
+  void shot(const char* name) {
+    const QString dir = qEnvironmentVariable("QUORVANE_SHOTS_DIR");
+    if (dir.isEmpty()) return;
+    QApplication::processEvents();
+    EXPECT_TRUE(window->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"), "PNG"));
+  }
+
   // All three areas and the software list show `ip`'s texts.
   void expectShows(const std::string& ip, int softwareRow, int category, const std::string& step) {
     SCOPED_TRACE(step);
@@ -261,16 +270,38 @@ TEST_F(ConsoleMouseTest, TreeClicksABAFillEveryView) {
   clickItem(window->treeView1(), node("127.0.0.1"));
   expectShows("127.0.0.1", 0, 0, "first click on A");
   ASSERT_FALSE(window->rtbSoftwareInfo()->toPlainText().isEmpty());
+  shot("01-A");
   clickItem(window->treeView1(), node("127.0.0.2"));
   expectShows("127.0.0.2", 0, 0, "then B");
+  shot("02-B");
   clickItem(window->treeView1(), node("127.0.0.1"));
   expectShows("127.0.0.1", 0, 0, "A again");
+  shot("03-A");
+
+  // The hardware and network views follow as well.
+  clickTab(window->deviceTabs(), frmMain::DeviceHardware);
+  clickItem(window->lstHardware(), window->lstHardware()->model()->index(6, 0));  // Drives Information
+  expectShows("127.0.0.1", 0, 6, "A's drives");
+  shot("04-A-drives");
+  clickItem(window->treeView1(), node("127.0.0.2"));
+  expectShows("127.0.0.2", 0, 6, "B's drives");
+  shot("05-B-drives");
+  clickTab(window->deviceTabs(), frmMain::DeviceNetwork);
+  clickItem(window->treeView1(), node("127.0.0.1"));
+  expectShows("127.0.0.1", 0, 6, "A's network");
+  shot("06-A-network");
+  clickItem(window->treeView1(), node("127.0.0.2"));
+  expectShows("127.0.0.2", 0, 6, "B's network");
+  shot("07-B-network");
+  clickTab(window->deviceTabs(), frmMain::DeviceSoftware);
+  clickItem(window->treeView1(), node("127.0.0.1"));
 
   // An application picked by mouse, then another machine: its Windows item.
   clickItem(window->lstSoftware(), window->lstSoftware()->model()->index(2, 0));
-  expectShows("127.0.0.1", 2, 0, "A's second application");
+  expectShows("127.0.0.1", 2, 6, "A's second application");
+  shot("08-A-application");
   clickItem(window->treeView1(), node("127.0.0.3"));
-  expectShows("127.0.0.3", 0, 0, "C in another domain");
+  expectShows("127.0.0.3", 0, 6, "C in another domain");
 
   // A domain node empties the software list and leaves the areas alone.
   const QString network = window->rtbNetworkInfo()->toPlainText();

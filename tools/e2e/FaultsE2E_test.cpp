@@ -3,6 +3,8 @@
 // "*.dat" decodes whole, the restarted server loads them all without an
 // error report, and the fleet's uploads are then all stored.
 #include <gtest/gtest.h>
+
+#include <memory>
 #include <unistd.h>
 
 #include <fstream>
@@ -30,6 +32,11 @@ TEST(FaultsE2E, KillingTheServerDuringIntakeLeavesNoHalfWrittenFile) {
   }
   const fs::path root = fs::temp_directory_path() / ("qv-faults-" + std::to_string(::getpid()));
   fs::remove_all(root);
+  // Removed at the end whatever the outcome (after the child processes end).
+  const std::unique_ptr<const fs::path, void (*)(const fs::path*)> removeAtEnd(&root, [](const fs::path* p) {
+    std::error_code ec;
+    fs::remove_all(*p, ec);
+  });
   fs::create_directories(root / "server");
   const int port = freeLoopbackPort();
   std::ofstream(root / "server" / "serverSettings.txt", std::ios::binary) << "ListenPortNumber:" << port << "\r\n";
@@ -95,7 +102,6 @@ TEST(FaultsE2E, KillingTheServerDuringIntakeLeavesNoHalfWrittenFile) {
   EXPECT_EQ(acknowledged(root / "fleet2.json"), kAgents);
   EXPECT_EQ(server.stop(), 0);
   EXPECT_EQ(server.err().find("Error in"), std::string::npos) << server.err();
-  if (!::testing::Test::HasFailure()) fs::remove_all(root);
 }
 
 }  // namespace

@@ -69,9 +69,7 @@ class FleetE2E : public ::testing::Test {
       if (!fs::exists(kBin / p)) GTEST_SKIP() << p << " is not built";
     }
   }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(root);
-  }
+  void TearDown() override { fs::remove_all(root); }
 
   RunResult send(const std::string& caption) {
     std::string to;

@@ -10,6 +10,7 @@
 #include "agent/LoopTesting.h"
 #include "agent/modMisc.h"
 #include "common/AuditRecordIO.h"
+#include "common/ScratchFolders.h"
 #include "platform/Platform.h"
 #include "tools/fleet/Fleet.h"
 #include "tools/fleet/FleetCommandLine.h"
@@ -22,13 +23,7 @@ namespace fs = std::filesystem;
 using agent::testing::runUntil;
 using nlohmann::json;
 
-fs::path freshFolder(const std::string& name) {
-  static int n = 0;
-  auto p = fs::temp_directory_path() / ("qv-fleet-" + std::to_string(::getpid()) + "-" + std::to_string(n++) + "-" + name);
-  fs::remove_all(p);
-  fs::create_directories(p);
-  return p;
-}
+fs::path freshFolder(const std::string& name) { return quorvane::testing::scratchFolder("qv-fleet", name); }
 
 json readJson(const fs::path& p) {
   std::ifstream in(p);
