@@ -1,8 +1,10 @@
 #include "reportlib/modMain.h"
 
-#include <QDesktopServices>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QString>
-#include <QUrl>
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -12,6 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "common/ErrorReport.h"
@@ -111,17 +114,56 @@ int sortString(ApplicationTable& table, modProgress* progress) {
   return passes;
 }
 
-std::string openFailedMessage(const std::string& path) {
-  return "The report was written to " + path +
-         ", but it could not be opened: no program to open it could be started on this desktop. "
-         "Open the file with a web browser.";
+std::string openFailedMessage(const std::string& path, const std::string& why) {
+  return "The report was written to " + path + ", but it could not be opened (" + why +
+         "). Open the file with a web browser.";
+}
+
+OpenerVerdict runOpener(const std::string& opener, const std::string& path, int waitMs) {
+  OpenerVerdict verdict;
+  const QString program = QStandardPaths::findExecutable(QString::fromLocal8Bit(opener.c_str()));
+  if (program.isEmpty()) {
+    verdict.why = "no program " + opener + " on this desktop";
+    return verdict;
+  }
+  auto process = std::make_unique<QProcess>();
+  process->start(program, {QString::fromLocal8Bit(path.c_str())});
+  if (!process->waitForStarted(waitMs)) {
+    verdict.why = opener + " could not be started: " + process->errorString().toStdString();
+    return verdict;
+  }
+  QElapsedTimer clock;
+  clock.start();
+  while (process->state() != QProcess::NotRunning && clock.elapsed() < waitMs) {
+    process->waitForFinished(20);
+    doEvents();
+  }
+  if (process->state() != QProcess::NotRunning) {
+    // The opener became the viewer: it keeps running, owned by the
+    // application (not by this library, which may be unloaded first).
+    QProcess* running = process.release();
+    running->setParent(QCoreApplication::instance());
+    QObject::connect(running, &QProcess::finished, running, &QObject::deleteLater);
+    verdict.opened = true;
+    return verdict;
+  }
+  if (process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0) {
+    verdict.opened = true;
+    return verdict;
+  }
+  verdict.why = opener + (process->exitStatus() == QProcess::NormalExit
+                              ? " ended with code " + std::to_string(process->exitCode())
+                              : std::string(" crashed"));
+  const std::string said = QString::fromLocal8Bit(process->readAllStandardError()).trimmed().toStdString();
+  if (!said.empty()) verdict.why += ": " + said.substr(0, 300);
+  return verdict;
 }
 
 bool StartDoc(const std::string& path, ReportHost& host) {
   if (!host.interactive() || !hasDisplay()) return false;
-  if (QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromLocal8Bit(path.c_str())))) return true;
-  host.showMessage(QV_ICON_EXCLAMATION, openFailedMessage(path));
-  return false;
+  const OpenerVerdict verdict = runOpener(kDesktopOpener, path, kOpenerVerdictMs);
+  if (!verdict.opened) host.showMessage(QV_ICON_EXCLAMATION, openFailedMessage(path, verdict.why));
+  return verdict.opened;
 }
 
 namespace {

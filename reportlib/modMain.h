@@ -44,11 +44,28 @@ quorvane::Expected<std::string> getTemporaryFile();
 // that exchange sort makes. Reports status and progress 0.
 int sortString(ApplicationTable& table, modProgress* progress = nullptr);
 
-// Opens `path` with the desktop's opener when the host allows it. Returns
-// true when the opener was started; when it could not be started, says so
-// through the host's messages (openFailedMessage) and returns false.
+// What became of the desktop's opener for one file: opened, or why not.
+struct OpenerVerdict {
+  bool opened = false;
+  std::string why;
+};
+inline constexpr const char* kDesktopOpener = "xdg-open";
+inline constexpr int kOpenerVerdictMs = 4000;
+
+// Runs `opener` (found in PATH) on `path` and waits up to `waitMs` for its
+// verdict: it ends with 0 once it has handed the file to a viewer, and with
+// another code (and a reason on standard error) when none would take it or
+// the viewer refused to run. One still running after the wait has become
+// the viewer itself and counts as opened; it is left running.
+OpenerVerdict runOpener(const std::string& opener, const std::string& path, int waitMs);
+
+// "The report was written to <path>, but it could not be opened (<why>). ..."
+std::string openFailedMessage(const std::string& path, const std::string& why);
+
+// Opens `path` with the desktop's opener when the host allows it (an
+// interactive host on a display). Returns true when it was opened; when it
+// was not, says so through the host's messages and returns false.
 bool StartDoc(const std::string& path, ReportHost& host);
-std::string openFailedMessage(const std::string& path);
 
 // The folder of the loaded library file (where Template/ lives).
 std::filesystem::path libraryFolder();

@@ -242,6 +242,50 @@ TEST_F(ServerCoreTest, PortInUseEndsStartUp) {
   EXPECT_EQ(reportsAt(kWhereFormLoad).size(), 1u);
 }
 
+// A console asked to go on without intake: every port failure is reported
+// with what to change, the activity names the port, and DataStore loads.
+struct NoIntakeCase {
+  const char* name;
+  bool occupied;  // else the settings name a port outside 0..65535
+  const char* activity;
+  const char* said;
+};
+
+class NoIntakeTest : public ServerCoreTest, public ::testing::WithParamInterface<NoIntakeCase> {};
+
+TEST_P(NoIntakeTest, StartUpGoesOnWithoutIntake) {
+  const NoIntakeCase& c = GetParam();
+  QTcpServer occupant;
+  int port = 70000;
+  if (c.occupied) {
+    ASSERT_TRUE(occupant.listen(QHostAddress::AnyIPv4, 0));
+    port = occupant.serverPort();
+  }
+  dir.write("serverSettings.txt", "ListenPortNumber:" + std::to_string(port) + "\r\n");
+  writeDataFile("127.0.0.1", sampleRecord(1, "127.0.0.1", "CORP"));
+  writeDataFile("127.0.0.2", sampleRecord(2, "127.0.0.2", "LAB"));
+  auto core = makeCore();
+  StartupOptions options;
+  options.browseWithoutIntake = true;
+  ASSERT_TRUE(core->start(view, options).ok());
+  EXPECT_TRUE(core->intakeOff());
+  EXPECT_FALSE(core->intake().isListening());
+  EXPECT_EQ(core->state().clientCount(), 2);
+  const std::string portText = std::to_string(port);
+  EXPECT_EQ(core->activity().toStdString(), "Intake off: port " + portText + c.activity);
+  const std::vector<std::string> reports = reportsAt(kWhereFormLoad);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find(c.said + portText), std::string::npos) << reports[0];
+  EXPECT_NE(reports[0].find("set ListenPortNumber in serverSettings.txt to a free port"), std::string::npos)
+      << reports[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ports, NoIntakeTest,
+    ::testing::Values(NoIntakeCase{"InUse", true, " in use", "Port "},
+                      NoIntakeCase{"OutOfRange", false, " not available", "Cannot listen on port "}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // ---------------------------------------------------------------- intake
 
 class IntakeTest : public ServerCoreTest {

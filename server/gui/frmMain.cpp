@@ -131,7 +131,8 @@ QWidget* frmMain::buildLocalView() {
             treeView1_->expand(index.parent());
             treeView1_->scrollTo(index);
           });
-  connect(trackPicks(*treeView1_, *this), &PickTracker::picked, this, [this](const QModelIndex& node) {
+  treePicks_ = trackPicks(*treeView1_, *this);
+  connect(treePicks_, &PickTracker::picked, this, [this](const QModelIndex& node) {
     const QVariant tag = core_.state().clientTree().tagOf(node);
     emit treeNodeClicked(tag);
     if (tag.isValid() && tag.toInt() >= 0) emit clientNodeClicked(tag.toInt());
@@ -271,7 +272,7 @@ Status frmMain::startUp(StartupOptions options) {
 }
 
 QVariant frmMain::selectedTag() const {
-  return core_.state().clientTree().tagOf(treeView1_->currentIndex());
+  return core_.state().clientTree().tagOf(treePicks_->selectedItem());
 }
 
 bool frmMain::selectFirstMachine() {

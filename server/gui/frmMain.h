@@ -34,6 +34,7 @@ class QTreeView;
 
 namespace quorvane {
 
+class PickTracker;
 class frmLoading;
 
 class frmMain : public QMainWindow, public StartupView {
@@ -113,6 +114,7 @@ class frmMain : public QMainWindow, public StartupView {
   ServerCore& core_;
   QTabWidget* tabs_ = nullptr;
   QTreeView* treeView1_ = nullptr;
+  PickTracker* treePicks_ = nullptr;
   // While DataStore loads, the domains to expand and the node to scroll to
   // are kept and done once at the end: an expanded domain lays out all its
   // clients again for every client added to it (quadratic start-up).
