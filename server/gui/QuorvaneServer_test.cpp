@@ -1,6 +1,6 @@
 // The QuorvaneServer program end to end on loopback: --headless stores an
 // upload and ends with 0 on SIGTERM, a port in use ends start-up with the
-// error block and a non-zero status, a restart loads what was stored (seen
+// error block and a non-zero status (the window goes on without intake), a restart loads what was stored (seen
 // through --send), --screenshot offscreen, and a bad command line.
 #include <gtest/gtest.h>
 
@@ -114,6 +114,27 @@ TEST_F(ProgramTest, ScreenshotsOffscreen) {
     EXPECT_TRUE(dir.exists(name)) << name;
     EXPECT_TRUE(dir.read(name).starts_with("\x89PNG")) << name;
   }
+}
+
+TEST_F(ProgramTest, WindowWithItsPortInUseStillShowsDataStore) {
+  QTcpServer occupant;
+  ASSERT_TRUE(occupant.listen(QHostAddress::AnyIPv4, 0));
+  const std::string port = std::to_string(occupant.serverPort());
+  dir.write("serverSettings.txt", "ListenPortNumber:" + port + "\r\n");
+  dir.write("DataStore/127.0.0.1.dat", storedForm(sampleRecord(1, "127.0.0.1")) + "\r\n");
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  p.setProcessEnvironment(env);
+  p.start(kProgram, {"--dir", QString::fromStdString(dir.path()), "--screenshot",
+                     QString::fromStdString(dir.path() + "shots")});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  const std::string said = p.readAllStandardError().toStdString();
+  EXPECT_EQ(p.exitCode(), 0) << said;
+  EXPECT_NE(said.find("Error Number : 10048\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("Port " + port + " is in use"), std::string::npos) << said;
+  // Start-up went on: the first machine's views were drawn.
+  EXPECT_TRUE(dir.read("shots/software.png").starts_with("\x89PNG"));
 }
 
 TEST_F(ProgramTest, BadCommandLineExits64) {

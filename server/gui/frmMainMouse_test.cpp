@@ -203,6 +203,15 @@ class ConsoleTest : public ::testing::Test {
   }
   QModelIndex node(const std::string& ip) { return core->state().clientTree().clientIndex(recordIndex(ip)); }
 
+  // With QUORVANE_SHOTS_DIR set, the window as it looks now is saved there
+  // as <name>.png (for a person to look at the click sequence).
+  void shot(const char* name) {
+    const QString dir = qEnvironmentVariable("QUORVANE_SHOTS_DIR");
+    if (dir.isEmpty()) return;
+    QApplication::processEvents();
+    EXPECT_TRUE(window->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"), "PNG"));
+  }
+
   TempFolder dir;
   RecordingSink sink;
   std::unique_ptr<ServerCore> core;
@@ -231,15 +240,6 @@ class ConsoleMouseTest : public ConsoleTest {
   }
   QString hardwareText(const std::string& ip, int category) {
     return area(hardwareInfoText(record(ip).Hardware, kHardwareCategories[static_cast<std::size_t>(category)]).text);
-  }
-
-  // With QUORVANE_SHOTS_DIR set, the window as it looks now is saved there
-  // as <name>.png (for a person to look at the click sequence).
-  void shot(const char* name) {
-    const QString dir = qEnvironmentVariable("QUORVANE_SHOTS_DIR");
-    if (dir.isEmpty()) return;
-    QApplication::processEvents();
-    EXPECT_TRUE(window->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"), "PNG"));
   }
 
   // All three areas and the software list show `ip`'s texts.
@@ -383,6 +383,7 @@ TEST_F(ConsoleTest, PortInUseStartUpStillBrowsesCommandsAndReports) {
   std::filesystem::copy_file(dovrel, dir.path() + "Dovrel.so");
 
   openWindow(/*listen=*/true);
+  shot("09-intake-off");
   EXPECT_TRUE(core->intakeOff());
   EXPECT_EQ(window->statusPanel(0)->text(), QString("Intake off: port %1 in use").arg(port));
   ASSERT_EQ(sink.messages.size(), 1u);
