@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -533,6 +534,47 @@ TEST_F(ConsoleTest, GoAsksBeforeReplacingAReport) {
   EXPECT_TRUE(none.texts.isEmpty());
   EXPECT_TRUE(dir.exists("second.html"));
   EXPECT_TRUE(sink.messages.empty()) << sink.messages.front().text;
+}
+
+// On a display the report library opens what it wrote; an opener that
+// fails (here a stand-in xdg-open first in PATH) is reported in the window.
+TEST_F(ConsoleTest, ReportThatCannotBeOpenedSaysSoInTheWindow) {
+  ensureApplication();
+  if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+    GTEST_SKIP() << "needs a display (runs under Xvfb)";
+  }
+  writeMachine(machine(1, "127.0.0.1", "CORP"));
+  const std::string dovrel = std::string(QUORVANE_BINARY_DIR) + "/bin/Dovrel.so";
+  ASSERT_TRUE(std::filesystem::exists(dovrel)) << "Dovrel.so is not built";
+  std::filesystem::copy_file(dovrel, dir.path() + "Dovrel.so");
+  dir.write("opener/xdg-open", "#!/bin/sh\necho 'no web browser would start' >&2\nexit 4\n");
+  std::filesystem::permissions(dir.path() + "opener/xdg-open", std::filesystem::perms::owner_all);
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QByteArray::fromStdString(dir.path() + "opener:") + path);
+  struct RestorePath {
+    QByteArray path;
+    ~RestorePath() { qputenv("PATH", path); }
+  } restore{path};
+
+  openWindow();
+  clickTab(window->tabStrip(), frmMain::TabReporting);
+  auto* types = window->findChild<QTreeWidget*>(QStringLiteral("lstvReportTypes"));
+  auto* formats = window->findChild<QTreeWidget*>(QStringLiteral("lstvFormatTypes"));
+  auto* out = window->findChild<QLineEdit*>(QStringLiteral("txtReportPath"));
+  ASSERT_TRUE(types && formats && out);
+  clickItem(types, types->model()->index(1, 0));  // XML Data Export
+  clickItem(formats, formats->model()->index(0, 0));
+  const std::string file = dir.path() + "export.xml";
+  QTest::keyClicks(out, QString::fromStdString(file));
+  clickButton(window->findChild<QPushButton*>(QStringLiteral("cmdGo")));
+  EXPECT_TRUE(dir.exists("export.xml"));
+  ASSERT_EQ(sink.messages.size(), 1u);
+  EXPECT_EQ(sink.messages[0].title, "Dovrel");
+  EXPECT_NE(sink.messages[0].text.find("The report was written to " + file + ", but it could not be opened"),
+            std::string::npos)
+      << sink.messages[0].text;
+  EXPECT_NE(sink.messages[0].text.find("ended with code 4: no web browser would start"), std::string::npos)
+      << sink.messages[0].text;
 }
 
 }  // namespace
