@@ -6,8 +6,12 @@
 #include <string_view>
 #include <type_traits>
 
+#include "reportlib/clsComputerSummary.h"
+#include "reportlib/clsFleetExport.h"
 #include "reportlib/clsInit.h"
 #include "reportlib/clsReportSoftware.h"
+#include "reportlib/clsSoftwareByVersion.h"
+#include "reportlib/clsSoftwareInventory.h"
 #include "reportlib/clsXMLExport.h"
 #include "reportlib/modMain.h"
 
@@ -167,10 +171,27 @@ QvResult boxInvoke(QvDispatch* self, const char* name, const QvValue* args, int3
 
 const QvDispatchVtbl kVtbl = {&boxAddRef, &boxRelease, &boxInvoke};
 
+// A new object of the class `cls`, or none for a name the library does not know.
+std::unique_ptr<Object> makeObject(std::string_view cls, const QvHost* host) {
+  if (sameName(cls, "clsInit")) return std::make_unique<InitObject>(host);
+  if (sameName(cls, "clsReportSoftware")) return std::make_unique<ReportObject<clsReportSoftware>>(host);
+  if (sameName(cls, "clsXMLExport")) return std::make_unique<ReportObject<clsXMLExport>>(host);
+  if (sameName(cls, "clsSoftwareByVersion")) {
+    return std::make_unique<ReportObject<clsSoftwareByVersion>>(host);
+  }
+  if (sameName(cls, "clsSoftwareInventory")) {
+    return std::make_unique<ReportObject<clsSoftwareInventory>>(host);
+  }
+  if (sameName(cls, "clsComputerSummary")) return std::make_unique<ReportObject<clsComputerSummary>>(host);
+  if (sameName(cls, "clsFleetExport")) return std::make_unique<ReportObject<clsFleetExport>>(host);
+  return nullptr;
+}
+
 }  // namespace
 
 std::vector<std::string> creatableClasses() {
-  return {"clsInit", "clsReportSoftware", "clsXMLExport"};
+  return {"clsInit",         "clsReportSoftware",    "clsXMLExport",  "clsSoftwareByVersion",
+          "clsSoftwareInventory", "clsComputerSummary", "clsFleetExport"};
 }
 
 QvResult registerServer() {
@@ -196,16 +217,8 @@ QvResult getClassObject(const char* progId, const QvHost* host, QvDispatch** obj
   if (!sameName(id.substr(0, dot), libraryProjectName())) return QV_E_CLASSNOTREG;
   const std::string_view cls = id.substr(dot + 1);
   try {
-    std::unique_ptr<Object> made;
-    if (sameName(cls, "clsInit")) {
-      made = std::make_unique<InitObject>(host);
-    } else if (sameName(cls, "clsReportSoftware")) {
-      made = std::make_unique<ReportObject<clsReportSoftware>>(host);
-    } else if (sameName(cls, "clsXMLExport")) {
-      made = std::make_unique<ReportObject<clsXMLExport>>(host);
-    } else {
-      return QV_E_CLASSNOTREG;
-    }
+    std::unique_ptr<Object> made = makeObject(cls, host);
+    if (made == nullptr) return QV_E_CLASSNOTREG;
     auto* box = new Box{QvDispatch{&kVtbl}, 1, std::move(made)};
     ++gLiveObjects;
     *object = &box->base;

@@ -1,6 +1,10 @@
 #include "reportlib/clsInit.h"
 
 #include "common/modZlib.h"
+#include "reportlib/clsComputerSummary.h"
+#include "reportlib/clsFleetExport.h"
+#include "reportlib/clsSoftwareByVersion.h"
+#include "reportlib/clsSoftwareInventory.h"
 
 namespace dovrel {
 
@@ -12,7 +16,9 @@ clsInit::clsInit(ReportHost& host) {
 }
 
 std::vector<std::string> clsInit::strGetNames() const {
-  return {std::string(kCatalogSoftware), std::string(kCatalogXml)};
+  return {std::string(kCatalogSoftware),          std::string(kCatalogXml),
+          std::string(kCatalogSoftwareByVersion), std::string(kCatalogSoftwareInventory),
+          std::string(kCatalogComputerSummary),   std::string(kCatalogFleetExport)};
 }
 
 std::string clsInit::strGetAuthor() const { return std::string(kAuthor); }

@@ -2,6 +2,8 @@
 //
 // strGetNames gives one catalog entry per report type:
 //   report name "::" class name "::{" caption "," extension [";" ...] "}"
+// the software-assets report and the XML export first, then the further
+// reports (their entries stand in the header of each report class).
 // strGetAuthor gives the author shown beside every report.
 // Creating one makes sure the compression library is usable.
 #pragma once

@@ -1,0 +1,93 @@
+// clsSoftwareByVersion: the report "Software by Version and Computer" in the
+// format "Output to HTML" (format number 0).
+//
+// Groups the installed applications (isInstalledApplication) of all stored
+// audits by product: the display name without surrounding blanks, compared
+// lower-cased, shown in the form first seen (as the software-assets report
+// counts them). Each product lists its versions (the display version without
+// surrounding blanks, exact text), the number of computers per version and
+// those computers (host name, IP address, domain); its installation count
+// is the number of application entries, as in the software-assets report.
+// The page, a self-contained UTF-8 HTML file on a light background with a
+// print style sheet, opens with the totals (computers, distinct products,
+// installations) and has a filter field and sortable Product and
+// Installations headers driven by a few lines of inline script. Every text
+// from an audit goes through appendHtmlText.
+//
+// Unlike the other streamed reports this one holds the grouping of the
+// whole fleet until the end: one entry per computer, product and version,
+// and one number per computer and version.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "reportlib/clsAuditStreamReport.h"
+
+namespace dovrel {
+
+inline constexpr std::string_view kCatalogSoftwareByVersion =
+    "Software by Version and Computer::clsSoftwareByVersion::{Output to HTML,.html}";
+
+struct VersionGroup {
+  std::string version;                  // trimmed display version
+  std::vector<std::uint32_t> computers;  // positions in SoftwareGrouping::computers, ascending
+};
+
+struct ProductGroup {
+  std::string name;  // trimmed display name, first form seen
+  std::size_t installations = 0;
+  std::vector<VersionGroup> versions;
+};
+
+struct ComputerIdentity {
+  std::string hostName;
+  std::string ip;
+  std::string domain;
+};
+
+class SoftwareGrouping {
+ public:
+  void add(const quorvane::AuditRecord& record);
+  // Products by lower-cased name (ordinal), versions in natural order
+  // (digit runs compared as numbers, the rest lower-cased).
+  void sort();
+
+  const std::vector<ComputerIdentity>& computers() const { return computers_; }
+  const std::vector<ProductGroup>& products() const { return products_; }
+  std::size_t installations() const { return installations_; }
+
+ private:
+  std::vector<ComputerIdentity> computers_;
+  std::vector<ProductGroup> products_;
+  std::unordered_map<std::string, std::size_t> index_;  // lower-cased name -> product
+  std::size_t installations_ = 0;
+};
+
+// Negative, 0 or positive as `a` sorts before, with or after `b`.
+int naturalCompare(std::string_view a, std::string_view b);
+
+// The whole page for a grouping; `madeOn` is the date text in its first lines.
+void writeSoftwareByVersionPage(std::ostream& out, const SoftwareGrouping& grouping,
+                                const std::string& madeOn);
+
+class clsSoftwareByVersion final : public clsAuditStreamReport {
+ public:
+  explicit clsSoftwareByVersion(ReportHost host = ReportHost());
+
+  // The date text of the page; the current local time unless set.
+  void setDateTimeText(std::string text) { dateTime_ = std::move(text); }
+
+ protected:
+  void begin(std::ostream& out) override;
+  void audit(std::ostream& out, const quorvane::AuditRecord& record) override;
+  void end(std::ostream& out) override;
+
+ private:
+  SoftwareGrouping grouping_;
+  std::string dateTime_;
+};
+
+}  // namespace dovrel
