@@ -3,6 +3,8 @@
 // answering to its own project name.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <dlfcn.h>
 
 #include <filesystem>
@@ -97,9 +99,31 @@ TEST(ComponentTest, CatalogAndAuthorByName) {
   QvValue names = call(o, "strGetNames", {}, &rc);
   ASSERT_EQ(rc, QV_OK);
   ASSERT_EQ(names.type, QV_TYPE_TEXT_ARRAY);
-  ASSERT_EQ(names.count, 2u);
+  ASSERT_EQ(names.count, 6u);
   EXPECT_EQ(text(names.items[0]), "Report Software Assets::clsReportSoftware::{Output to HTML,.html}");
   EXPECT_EQ(text(names.items[1]), "XML Data Export::clsXMLExport::{Output to XML,.xml}");
+  EXPECT_EQ(text(names.items[2]),
+            "Software by Version and Computer::clsSoftwareByVersion::{Output to HTML,.html}");
+  EXPECT_EQ(text(names.items[3]), "Software Inventory::clsSoftwareInventory::{Output to CSV,.csv}");
+  EXPECT_EQ(text(names.items[4]), "Computer Summary::clsComputerSummary::{Output to CSV,.csv}");
+  EXPECT_EQ(text(names.items[5]), "Fleet Export::clsFleetExport::{Output to JSON,.json}");
+  // Every entry names a class the library creates, and no report name begins another one.
+  for (std::size_t i = 0; i < names.count; ++i) {
+    const std::string entry = text(names.items[i]);
+    const std::string name = entry.substr(0, entry.find("::"));
+    const std::size_t from = name.size() + 2;
+    const std::string cls = entry.substr(from, entry.find("::", from) - from);
+    QvDispatch* report = nullptr;
+    EXPECT_EQ(lib.get(("Dovrel." + cls).c_str(), &kQuietHost, &report), QV_OK) << cls;
+    if (report != nullptr) report->vtbl->Release(report);
+    for (std::size_t j = 0; j < names.count; ++j) {
+      const std::string other = text(names.items[j]);
+      if (i == j) continue;
+      std::string a = name, b = other.substr(0, name.size());
+      for (auto* s : {&a, &b}) std::transform(s->begin(), s->end(), s->begin(), ::tolower);
+      EXPECT_NE(a, b) << name << " begins " << other;
+    }
+  }
   QvValue author = call(o, "STRGETAUTHOR", {}, &rc);
   ASSERT_EQ(rc, QV_OK);
   ASSERT_EQ(author.type, QV_TYPE_TEXT);

@@ -1,6 +1,6 @@
 // The "  Reporting  " tab on real widgets (offscreen): the report types after
 // start-up, the formats of a clicked type, the save dialog's preset and
-// cancel, the Go messages and a report written from the tab.
+// cancel, the Go messages and reports written from the tab.
 #include "server/gui/ReportingController.h"
 
 #include <gtest/gtest.h>
@@ -83,11 +83,15 @@ TEST_F(ReportingTabTest, ListsTheReportTypesOfTheLibrariesFound) {
   EXPECT_EQ(types->headerItem()->text(1), "AuthorName");
   EXPECT_EQ(types->headerItem()->text(2), "FileName");
   EXPECT_EQ(formats->headerItem()->text(0), "  Report Type  ");
-  ASSERT_EQ(types->topLevelItemCount(), 2);
+  ASSERT_EQ(types->topLevelItemCount(), 6);
   EXPECT_EQ(types->topLevelItem(0)->text(0), "Report Software Assets");
   EXPECT_EQ(types->topLevelItem(0)->text(1), "(Ostervale Technologies Ltd.)");
   EXPECT_EQ(types->topLevelItem(0)->text(2), "(Dovrel)");
   EXPECT_EQ(types->topLevelItem(1)->text(0), "XML Data Export");
+  EXPECT_EQ(types->topLevelItem(2)->text(0), "Software by Version and Computer");
+  EXPECT_EQ(types->topLevelItem(3)->text(0), "Software Inventory");
+  EXPECT_EQ(types->topLevelItem(4)->text(0), "Computer Summary");
+  EXPECT_EQ(types->topLevelItem(5)->text(0), "Fleet Export");
   EXPECT_EQ(formats->topLevelItemCount(), 0);
   EXPECT_TRUE(sink.messages.empty());
 }
@@ -138,6 +142,41 @@ TEST_F(ReportingTabTest, SaveDialogPresetCancelAndRun) {
   page << in.rdbuf();
   EXPECT_NE(page.str().find("Report on 2 computers"), std::string::npos);
   EXPECT_NE(page.str().find("127.0.0.1, 127.0.0.2"), std::string::npos);
+  EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(ReportingTabTest, RunsTheFurtherReports) {
+  struct Run {
+    int row;
+    const char* format;
+    const char* begins;
+  };
+  for (const Run& run : {Run{2, "Output to HTML", "<!DOCTYPE html>"},
+                         Run{3, "Output to CSV", "\xEF\xBB\xBFIP Address,Host Name"},
+                         Run{4, "Output to CSV", "\xEF\xBB\xBFIP Address,Host Name"},
+                         Run{5, "Output to JSON", "[\n{"}}) {
+    SCOPED_TRACE(run.format);
+    clickType(run.row);
+    ASSERT_EQ(formats->topLevelItemCount(), 1);
+    EXPECT_EQ(formats->topLevelItem(0)->text(0), run.format);
+    clickFormat(0);
+    QString preset;
+    const QString out = QString::fromStdString(folder.path() + "out" + std::to_string(run.row));
+    controller->setSaveDialog([&](const QString& p) {
+      preset = p;
+      return out;
+    });
+    path->clear();
+    select->click();
+    if (run.row == 2) EXPECT_EQ(preset, "My Report.html");  // later runs keep the last name
+    EXPECT_EQ(path->text(), out);
+    EXPECT_EQ(controller->cmdGo_Click(), ReportRunner::Outcome::Written);
+    std::ifstream in(out.toStdString(), std::ios::binary);
+    std::stringstream file;
+    file << in.rdbuf();
+    EXPECT_TRUE(file.str().starts_with(run.begins)) << file.str().substr(0, 40);
+    EXPECT_NE(file.str().find("127.0.0.2"), std::string::npos);
+  }
   EXPECT_TRUE(sink.messages.empty());
 }
 

@@ -1,0 +1,125 @@
+// The grouping of "Software by Version and Computer": products compared as
+// the software-assets report counts them, versions, computers, totals, the
+// natural order of versions and the page with hostile texts.
+#include "reportlib/clsSoftwareByVersion.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "reportlib/DovrelTestSupport.h"
+
+namespace dovrel {
+namespace {
+
+quorvane::AuditRecord withApps(const std::string& ip, const std::string& host,
+                               const std::vector<std::pair<std::string, std::string>>& apps) {
+  quorvane::AuditRecord r = testing::machine(ip, host, "LAB", {});
+  for (const auto& [name, version] : apps) {
+    quorvane::ApplicationInfo info;
+    info.DisplayName = name;
+    info.DisplayVersion = version;
+    r.Software.Applications.push_back(info);
+  }
+  r.Software.Applications.push_back(quorvane::ApplicationInfo{});
+  return r;
+}
+
+std::vector<std::string> hostsOf(const SoftwareGrouping& g, const VersionGroup& v) {
+  std::vector<std::string> hosts;
+  for (const auto i : v.computers) hosts.push_back(g.computers()[i].hostName);
+  return hosts;
+}
+
+TEST(SoftwareGroupingTest, ProductsVersionsAndComputers) {
+  SoftwareGrouping g;
+  g.add(withApps("127.0.0.1", "PC1", {{"Word", "11.0"}, {" word ", "12.0"}, {"   ", "1"}}));
+  g.add(withApps("127.0.0.2", "PC2", {{"WORD", "11.0"}, {"Word", " 11.0 "}, {"Zip", ""}}));
+  g.add(withApps("127.0.0.3", "PC3", {}));
+  g.add(withApps("127.0.0.4", "PC4", {{"Microsoft Word", "11.0"}}));
+  g.sort();
+
+  EXPECT_EQ(g.computers().size(), 4u);
+  EXPECT_EQ(g.installations(), 6u);  // blank names do not count, repeats do
+  ASSERT_EQ(g.products().size(), 3u);
+  const ProductGroup& microsoftWord = g.products()[0];
+  const ProductGroup& word = g.products()[1];
+  const ProductGroup& zip = g.products()[2];
+  EXPECT_EQ(microsoftWord.name, "Microsoft Word");
+  EXPECT_EQ(word.name, "Word");  // the first form seen, trimmed
+  EXPECT_EQ(word.installations, 4u);
+  ASSERT_EQ(word.versions.size(), 2u);
+  EXPECT_EQ(word.versions[0].version, "11.0");
+  EXPECT_EQ(hostsOf(g, word.versions[0]), (std::vector<std::string>{"PC1", "PC2"}));  // PC2 once
+  EXPECT_EQ(word.versions[1].version, "12.0");
+  EXPECT_EQ(hostsOf(g, word.versions[1]), (std::vector<std::string>{"PC1"}));
+  ASSERT_EQ(zip.versions.size(), 1u);
+  EXPECT_EQ(zip.versions[0].version, "");
+}
+
+struct OrderCase {
+  const char* name;
+  std::string a;
+  std::string b;
+  int sign;
+};
+
+class NaturalCompareTest : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(NaturalCompareTest, Sign) {
+  const int c = naturalCompare(GetParam().a, GetParam().b);
+  EXPECT_EQ((c > 0) - (c < 0), GetParam().sign);
+  const int r = naturalCompare(GetParam().b, GetParam().a);
+  EXPECT_EQ((r > 0) - (r < 0), -GetParam().sign);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, NaturalCompareTest,
+    ::testing::Values(OrderCase{"NumbersAsNumbers", "1.9", "1.10", -1},
+                      OrderCase{"Equal", "2.0", "2.0", 0},
+                      OrderCase{"LetterCaseIgnored", "1.0 Beta", "1.0 beta", 0},
+                      OrderCase{"LeadingZerosDifferButOrdered", "1.01", "1.1", -1},
+                      OrderCase{"LongNumbers", "99999999999999999999", "100000000000000000000", -1},
+                      OrderCase{"PrefixFirst", "1.0", "1.0.1", -1},
+                      OrderCase{"EmptyFirst", "", "0", -1},
+                      OrderCase{"DigitsBeforeLetters", "1", "a", -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SoftwareByVersionPageTest, TotalsAndEscapedTexts) {
+  SoftwareGrouping g;
+  quorvane::AuditRecord r = withApps("127.0.0.1", "<script>alert(1)</script>",
+                                     {{"Tools <Beta> & \"Co\"", "1.0'\x01"}, {"Caf\xE9", "\x80"}});
+  r.Hardware.Network.DomainName = std::string(65535, '<');
+  g.add(r);
+  g.sort();
+  std::ostringstream page;
+  writeSoftwareByVersionPage(page, g, "2026-01-02 03:04");
+  const std::string html = page.str();
+  EXPECT_NE(html.find("<b id=\"computers\">1</b>"), std::string::npos);
+  EXPECT_NE(html.find("<b id=\"products\">2</b>"), std::string::npos);
+  EXPECT_NE(html.find("<b id=\"installations\">2</b>"), std::string::npos);
+  EXPECT_NE(html.find("Tools &lt;Beta&gt; &amp; &quot;Co&quot;"), std::string::npos);
+  EXPECT_NE(html.find("1.0&#39;\xE2\x90\x81"), std::string::npos);
+  EXPECT_NE(html.find("Caf\xC3\xA9"), std::string::npos);
+  EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+  EXPECT_EQ(html.find("<script>alert"), std::string::npos);
+  EXPECT_EQ(html.find("<<"), std::string::npos);
+  std::string longDomain;
+  for (int i = 0; i < 65535; ++i) longDomain += "&lt;";
+  EXPECT_NE(html.find(" \xC2\xB7 " + longDomain + "</span>"), std::string::npos);
+  EXPECT_NE(html.find("@media print"), std::string::npos);
+  EXPECT_EQ(html.find("src="), std::string::npos);  // no external file
+}
+
+TEST(SoftwareByVersionPageTest, EmptyDataStoreSaysSo) {
+  SoftwareGrouping g;
+  std::ostringstream page;
+  writeSoftwareByVersionPage(page, g, "today");
+  EXPECT_NE(page.str().find("No audit is stored."), std::string::npos);
+  EXPECT_NE(page.str().find("<b id=\"computers\">0</b>"), std::string::npos);
+  EXPECT_EQ(page.str().find("<tbody"), std::string::npos);
+  EXPECT_NE(page.str().find("</html>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace dovrel
