@@ -59,5 +59,42 @@ TEST(AuditJson, TextIsValidJsonForEveryByte) {
   EXPECT_EQ(auditRecordToJsonText(r, -1).find('\n'), std::string::npos);
 }
 
+// The text written straight from the record is the one the JSON value prints.
+struct TextCase {
+  const char* name;
+  AuditRecord record;
+};
+
+AuditRecord hostileRecord() {
+  AuditRecord r = makeSampleAudit(2, 9);
+  std::string all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  r.Software.Applications[0].DisplayName = all + all;
+  r.Hardware.Network.Hostname = std::string(65535, '"');
+  r.Hardware.Video.VideoModes = Array<Text>(std::vector<Text>{});  // present and empty
+  r.Hardware.Drives.clear();                                      // absent
+  r.Software.Windows.WindowsBoot = -2147483647 - 1;
+  r.ListenPortNumber = 65535;
+  return r;
+}
+
+class AuditJsonTextTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(AuditJsonTextTest, SameAsTheValuesDump) {
+  for (const int indent : {-1, 0, 2, 4}) {
+    std::string direct;
+    appendAuditJsonText(direct, GetParam().record, indent);
+    EXPECT_EQ(direct, toAuditJson(GetParam().record).dump(indent, ' ', false, nlohmann::json::error_handler_t::strict))
+        << "indent " << indent;
+  }
+  EXPECT_EQ(auditRecordToJsonText(GetParam().record), toAuditJson(GetParam().record).dump(2));
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, AuditJsonTextTest,
+                         ::testing::Values(TextCase{"Empty", AuditRecord{}},
+                                           TextCase{"Sample", makeSampleAudit(40, 3)},
+                                           TextCase{"Hostile", hostileRecord()}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace quorvane

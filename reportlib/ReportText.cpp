@@ -30,42 +30,43 @@ void appendCsvRecord(std::string& out, std::initializer_list<std::string_view> f
 
 namespace {
 
-// U+2400 + code for the codes 0..31, U+2421 for DEL: three UTF-8 bytes.
-void appendControlPicture(std::string& out, unsigned char code) {
-  const char32_t cp = code == 127 ? U'\u2421' : static_cast<char32_t>(0x2400 + code);
-  out += static_cast<char>(0xE0 | (cp >> 12));
-  out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+// A code point of the Basic Multilingual Plane (all that Windows-1252 reaches) as UTF-8.
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  }
   out += static_cast<char>(0x80 | (cp & 0x3F));
+}
+
+// U+2400 + code for the codes 0..31, U+2421 for DEL.
+void appendControlPicture(std::string& out, unsigned char code) {
+  appendUtf8(out, code == 127 ? U'\u2421' : static_cast<char32_t>(0x2400 + code));
 }
 
 }  // namespace
 
 void appendHtmlText(std::string& out, std::string_view windows1252) {
-  std::size_t plain = 0;  // start of the run of bytes not yet written
-  auto flush = [&](std::size_t upTo) {
-    if (upTo > plain) out += quorvane::windows1252ToUtf8(windows1252.substr(plain, upTo - plain));
-    plain = upTo + 1;
-  };
-  for (std::size_t i = 0; i < windows1252.size(); ++i) {
-    const auto c = static_cast<unsigned char>(windows1252[i]);
-    const char* reference = nullptr;
+  for (const char ch : windows1252) {
+    const auto c = static_cast<unsigned char>(ch);
     switch (c) {
-      case '&': reference = "&amp;"; break;
-      case '<': reference = "&lt;"; break;
-      case '>': reference = "&gt;"; break;
-      case '"': reference = "&quot;"; break;
-      case '\'': reference = "&#39;"; break;
+      case '&': out += "&amp;"; continue;
+      case '<': out += "&lt;"; continue;
+      case '>': out += "&gt;"; continue;
+      case '"': out += "&quot;"; continue;
+      case '\'': out += "&#39;"; continue;
       default: break;
     }
-    if (reference != nullptr) {
-      flush(i);
-      out += reference;
-    } else if (c < 32 || c == 127) {
-      flush(i);
+    if (c < 32 || c == 127) {
       appendControlPicture(out, c);
+    } else if (c < 128) {
+      out += ch;
+    } else {
+      appendUtf8(out, quorvane::windows1252ToCodePoint(c));
     }
   }
-  flush(windows1252.size());
 }
 
 std::string htmlText(std::string_view windows1252) {

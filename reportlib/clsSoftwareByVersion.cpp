@@ -57,7 +57,7 @@ void SoftwareGrouping::add(const quorvane::AuditRecord& record) {
     if (!isInstalledApplication(application)) continue;
     const std::string_view name = trimBlanks(application.DisplayName);
     auto [at, added] = index_.try_emplace(lowerCase(name), products_.size());
-    if (added) products_.push_back({std::string(name), 0, {}});
+    if (added) products_.push_back({at->first, std::string(name), 0, {}});
     ProductGroup& product = products_[at->second];
     ++product.installations;
     ++installations_;
@@ -74,20 +74,15 @@ void SoftwareGrouping::add(const quorvane::AuditRecord& record) {
 }
 
 void SoftwareGrouping::sort() {
-  std::vector<std::pair<std::string, ProductGroup>> keyed;
-  keyed.reserve(products_.size());
-  for (auto& p : products_) keyed.emplace_back(lowerCase(p.name), std::move(p));
-  std::stable_sort(keyed.begin(), keyed.end(),
-                   [](const auto& x, const auto& y) { return x.first < y.first; });
-  products_.clear();
-  index_.clear();
-  for (auto& [key, product] : keyed) {
+  index_ = {};
+  std::stable_sort(products_.begin(), products_.end(),
+                   [](const ProductGroup& x, const ProductGroup& y) { return x.key < y.key; });
+  for (auto& product : products_) {
+    if (product.versions.size() < 2) continue;
     std::stable_sort(product.versions.begin(), product.versions.end(),
                      [](const VersionGroup& x, const VersionGroup& y) {
                        return naturalCompare(x.version, y.version) < 0;
                      });
-    index_.emplace(std::move(key), products_.size());
-    products_.push_back(std::move(product));
   }
 }
 
@@ -108,7 +103,6 @@ void clsSoftwareByVersion::end(std::ostream& out) {
     madeOn = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
   }
   writeSoftwareByVersionPage(out, grouping_, madeOn);
-  grouping_ = SoftwareGrouping();
 }
 
 }  // namespace dovrel

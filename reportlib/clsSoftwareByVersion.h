@@ -37,6 +37,7 @@ struct VersionGroup {
 };
 
 struct ProductGroup {
+  std::string key;   // trimmed display name, lower-cased
   std::string name;  // trimmed display name, first form seen
   std::size_t installations = 0;
   std::vector<VersionGroup> versions;
@@ -52,7 +53,7 @@ class SoftwareGrouping {
  public:
   void add(const quorvane::AuditRecord& record);
   // Products by lower-cased name (ordinal), versions in natural order
-  // (digit runs compared as numbers, the rest lower-cased).
+  // (digit runs compared as numbers, the rest lower-cased). Ends the adding.
   void sort();
 
   const std::vector<ComputerIdentity>& computers() const { return computers_; }
@@ -62,7 +63,7 @@ class SoftwareGrouping {
  private:
   std::vector<ComputerIdentity> computers_;
   std::vector<ProductGroup> products_;
-  std::unordered_map<std::string, std::size_t> index_;  // lower-cased name -> product
+  std::unordered_map<std::string, std::size_t> index_;  // key -> product, until sorted
   std::size_t installations_ = 0;
 };
 
