@@ -5,8 +5,11 @@
 // audit as a multiple of the XML export's in the same run.
 //
 //   report_figures [--audits N] [--store DIR] [--keep] [--only NAME] [--repeat R]
+//   report_figures --existing DIR [--only NAME] [--repeat R]
 //
-// The store is written once and reused while it holds N audits; without
+// --existing uses every .dat file of DIR/DataStore as it is (for example the
+// store of fleet machines that startup_bench --prepare-only writes). The
+// store is otherwise written once and reused while it holds N audits; without
 // --keep a store made by this run is removed at the end. --only runs the
 // XML export and the reports whose names contain NAME (for profiling).
 // Every report runs R times (default 3), in turns; the shortest time and the
@@ -71,6 +74,20 @@ std::vector<std::string> prepare(const fs::path& store, int audits, std::size_t&
   return paths;
 }
 
+// Every .dat file of an existing store, in name order.
+std::vector<std::string> existing(const fs::path& store, std::size_t& largest) {
+  std::vector<std::string> paths;
+  for (const auto& e : fs::directory_iterator(store / "DataStore")) {
+    if (e.path().extension() == ".dat") paths.push_back(e.path().string());
+  }
+  std::sort(paths.begin(), paths.end());
+  largest = 0;
+  for (const auto& p : paths) {
+    if (auto r = dovrel::loadStoredAuditFile(p)) largest = std::max(largest, quorvane::writeAuditRecord(*r).size());
+  }
+  return paths;
+}
+
 // Runs `body` in a child; its wall time and peak resident set.
 Figure inChild(const std::function<bool()>& body) {
   const auto start = std::chrono::steady_clock::now();
@@ -115,20 +132,30 @@ int main(int argc, char** argv) {
   bool keep = false;
   std::string only;
   int repeat = 3;
+  bool useExisting = false;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--audits") && i + 1 < argc) audits = std::atoi(argv[++i]);
     else if (!std::strcmp(argv[i], "--store") && i + 1 < argc) store = argv[++i];
     else if (!std::strcmp(argv[i], "--keep")) keep = true;
+    else if (!std::strcmp(argv[i], "--existing") && i + 1 < argc) {
+      store = argv[++i];
+      useExisting = true;
+    }
     else if (!std::strcmp(argv[i], "--only") && i + 1 < argc) only = argv[++i];
     else if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc) repeat = std::max(1, std::atoi(argv[++i]));
     else {
-      std::fprintf(stderr, "usage: report_figures [--audits N] [--store DIR] [--keep] [--only NAME] [--repeat R]\n");
+      std::fprintf(stderr, "usage: report_figures [--audits N] [--store DIR] [--keep] | --existing DIR  [--only NAME] [--repeat R]\n");
       return 2;
     }
   }
-  const bool made = !fs::exists(store);
+  const bool made = !useExisting && !fs::exists(store);
   std::size_t largest = 0;
-  const auto paths = prepare(store, audits, largest);
+  const auto paths = useExisting ? existing(store, largest) : prepare(store, audits, largest);
+  audits = static_cast<int>(paths.size());
+  if (audits == 0) {
+    std::fprintf(stderr, "report_figures: no audit in %s\n", store.string().c_str());
+    return 1;
+  }
   const fs::path out = store / "out";
   fs::create_directories(out);
   const Figure idle = inChild([] { return true; });

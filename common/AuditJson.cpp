@@ -6,9 +6,8 @@ namespace jsontext {
 
 void appendString(std::string& out, std::string_view windows1252) {
   static constexpr char kHex[] = "0123456789abcdef";
-  const std::string utf8 = windows1252ToUtf8(windows1252);
   out += '"';
-  for (const char c : utf8) {
+  for (const char c : windows1252) {
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -23,7 +22,7 @@ void appendString(std::string& out, std::string_view windows1252) {
           out += kHex[(c >> 4) & 0xF];
           out += kHex[c & 0xF];
         } else {
-          out += c;
+          appendUtf8(out, static_cast<unsigned char>(c));
         }
     }
   }

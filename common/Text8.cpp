@@ -14,20 +14,6 @@ constexpr std::array<char32_t, 32> kHigh = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
 };
 
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    // Every code point of the table lies below U+10000.
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // Decodes one well-formed UTF-8 sequence at `s[i]`: returns its length and
 // sets `cp`, or returns 0 when the bytes there are not well-formed (overlong
 // forms, surrogates and values above U+10FFFF are not).
@@ -65,6 +51,19 @@ std::size_t decodeUtf8(std::string_view s, std::size_t i, char32_t& cp) {
 
 }  // namespace
 
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
 char32_t windows1252ToCodePoint(unsigned char byte) {
   if (byte >= 0x80 && byte <= 0x9F) return kHigh[byte - 0x80];
   return byte;
@@ -77,16 +76,18 @@ int codePointToWindows1252(char32_t cp) {
   return -1;
 }
 
+void appendUtf8(std::string& out, unsigned char windows1252) {
+  if (windows1252 < 0x80) {
+    out += static_cast<char>(windows1252);
+  } else {
+    appendUtf8(out, windows1252ToCodePoint(windows1252));
+  }
+}
+
 std::string windows1252ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 8);
-  for (char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x80)
-      out += c;
-    else
-      appendUtf8(out, windows1252ToCodePoint(b));
-  }
+  for (char c : bytes) appendUtf8(out, static_cast<unsigned char>(c));
   return out;
 }
 

@@ -21,6 +21,11 @@ char32_t windows1252ToCodePoint(unsigned char byte);
 // The Windows-1252 byte of a code point, or -1 when it has none.
 int codePointToWindows1252(char32_t codePoint);
 
+// Appends the UTF-8 form of a code point below U+10000 (all that Windows-1252 reaches).
+void appendUtf8(std::string& out, char32_t codePoint);
+// Appends the UTF-8 form of one Windows-1252 byte.
+void appendUtf8(std::string& out, unsigned char windows1252);
+
 std::string windows1252ToUtf8(std::string_view bytes);
 std::string utf8ToWindows1252(std::string_view utf8);
 

@@ -30,20 +30,9 @@ void appendCsvRecord(std::string& out, std::initializer_list<std::string_view> f
 
 namespace {
 
-// A code point of the Basic Multilingual Plane (all that Windows-1252 reaches) as UTF-8.
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-  }
-  out += static_cast<char>(0x80 | (cp & 0x3F));
-}
-
 // U+2400 + code for the codes 0..31, U+2421 for DEL.
 void appendControlPicture(std::string& out, unsigned char code) {
-  appendUtf8(out, code == 127 ? U'\u2421' : static_cast<char32_t>(0x2400 + code));
+  quorvane::appendUtf8(out, code == 127 ? U'\u2421' : static_cast<char32_t>(0x2400 + code));
 }
 
 }  // namespace
@@ -61,10 +50,8 @@ void appendHtmlText(std::string& out, std::string_view windows1252) {
     }
     if (c < 32 || c == 127) {
       appendControlPicture(out, c);
-    } else if (c < 128) {
-      out += ch;
     } else {
-      appendUtf8(out, quorvane::windows1252ToCodePoint(c));
+      quorvane::appendUtf8(out, c);
     }
   }
 }

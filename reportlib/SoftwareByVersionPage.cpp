@@ -98,11 +98,11 @@ void appendTotals(std::string& out, const SoftwareGrouping& g, const std::string
   appendHtmlText(out, madeOn);
   out += " from the stored audits.</p>\n<ul class=\"totals\">\n";
   out += "<li><b id=\"computers\">" + std::to_string(g.computers().size()) + "</b>computers</li>\n";
-  out += "<li><b id=\"products\">" + std::to_string(g.products().size()) +
+  out += "<li><b id=\"products\">" + std::to_string(g.productCount()) +
          "</b>distinct products</li>\n";
   out += "<li><b id=\"installations\">" + std::to_string(g.installations()) +
          "</b>installations</li>\n</ul>\n";
-  if (g.products().empty()) {
+  if (g.productCount() == 0) {
     out += "<p id=\"empty\">";
     out += g.computers().empty() ? "No audit is stored." : "The stored audits list no software.";
     out += "</p>\n";
@@ -124,11 +124,12 @@ void appendComputers(std::string& out, const SoftwareGrouping& g, const VersionG
   out += "</ul>";
 }
 
-void appendProduct(std::string& out, const SoftwareGrouping& g, const ProductGroup& p) {
-  const std::string span = std::to_string(p.versions.size());
+void appendProduct(std::string& out, const SoftwareGrouping& g, const ProductGroup& p,
+                   std::span<const VersionGroup> versions) {
+  const std::string span = std::to_string(versions.size());
   out += "<tbody class=\"product\" data-count=\"" + std::to_string(p.installations) + "\">\n";
-  for (std::size_t i = 0; i < p.versions.size(); ++i) {
-    const VersionGroup& v = p.versions[i];
+  for (std::size_t i = 0; i < versions.size(); ++i) {
+    const VersionGroup& v = versions[i];
     out += "<tr>";
     if (i == 0) {
       out += "<th scope=\"rowgroup\" rowspan=\"" + span + "\" class=\"name\">";
@@ -158,11 +159,11 @@ void writeSoftwareByVersionPage(std::ostream& out, const SoftwareGrouping& group
   appendTotals(part, grouping, madeOn);
   part += kTableHead;
   out << part;
-  for (const ProductGroup& product : grouping.products()) {
+  grouping.forEachProduct([&](const ProductGroup& product, std::span<const VersionGroup> versions) {
     part.clear();
-    appendProduct(part, grouping, product);
+    appendProduct(part, grouping, product, versions);
     out << part;
-  }
+  });
   out << kPageTail;
 }
 

@@ -49,6 +49,13 @@ int naturalCompare(std::string_view aText, std::string_view bText) {
   return a.compare(b);  // "1.01" and "1.1": still a stable, total order
 }
 
+std::uint32_t SoftwareGrouping::versionId(std::string_view version) {
+  auto [at, added] =
+      versionIndex_.try_emplace(std::string(version), static_cast<std::uint32_t>(versions_.size()));
+  if (added) versions_.push_back(at->first);
+  return at->second;
+}
+
 void SoftwareGrouping::add(const quorvane::AuditRecord& record) {
   const auto& network = record.Hardware.Network;
   const auto computer = static_cast<std::uint32_t>(computers_.size());
@@ -56,33 +63,72 @@ void SoftwareGrouping::add(const quorvane::AuditRecord& record) {
   for (const auto& application : record.Software.Applications) {
     if (!isInstalledApplication(application)) continue;
     const std::string_view name = trimBlanks(application.DisplayName);
-    auto [at, added] = index_.try_emplace(lowerCase(name), products_.size());
-    if (added) products_.push_back({at->first, std::string(name), 0, {}});
-    ProductGroup& product = products_[at->second];
-    ++product.installations;
-    ++installations_;
-    const std::string_view version = trimBlanks(application.DisplayVersion);
-    auto v = std::find_if(product.versions.begin(), product.versions.end(),
-                          [&](const VersionGroup& g) { return g.version == version; });
-    if (v == product.versions.end()) {
-      product.versions.push_back({std::string(version), {}});
-      v = product.versions.end() - 1;
-    }
-    // Audits arrive one after the other: a repeat of this computer is the last entry.
-    if (v->computers.empty() || v->computers.back() != computer) v->computers.push_back(computer);
+    auto [at, added] =
+        productIndex_.try_emplace(lowerCase(name), static_cast<std::uint32_t>(products_.size()));
+    if (added) products_.push_back({at->first, std::string(name), 0});
+    ++products_[at->second].installations;
+    installations_.push_back({at->second, versionId(trimBlanks(application.DisplayVersion)), computer});
   }
 }
 
 void SoftwareGrouping::sort() {
-  index_ = {};
-  std::stable_sort(products_.begin(), products_.end(),
-                   [](const ProductGroup& x, const ProductGroup& y) { return x.key < y.key; });
-  for (auto& product : products_) {
-    if (product.versions.size() < 2) continue;
-    std::stable_sort(product.versions.begin(), product.versions.end(),
-                     [](const VersionGroup& x, const VersionGroup& y) {
-                       return naturalCompare(x.version, y.version) < 0;
-                     });
+  productIndex_ = {};
+  versionIndex_ = {};
+  // The rank of every product and version text in its order.
+  std::vector<std::uint32_t> order(products_.size());
+  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+    return products_[x].key < products_[y].key;
+  });
+  std::vector<ProductGroup> sorted;
+  sorted.reserve(products_.size());
+  std::vector<std::uint32_t> productRank(products_.size());
+  for (std::uint32_t r = 0; r < order.size(); ++r) {
+    productRank[order[r]] = r;
+    sorted.push_back(std::move(products_[order[r]]));
+  }
+  products_ = std::move(sorted);
+  order.resize(versions_.size());
+  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+    return naturalCompare(versions_[x], versions_[y]) < 0;
+  });
+  std::vector<std::uint32_t> versionRank(versions_.size());
+  for (std::uint32_t r = 0; r < order.size(); ++r) versionRank[order[r]] = r;
+  for (auto& i : installations_) i.product = productRank[i.product];
+  std::sort(installations_.begin(), installations_.end(), [&](const Installation& a, const Installation& b) {
+    const auto va = versionRank[a.version], vb = versionRank[b.version];
+    return a.product != b.product ? a.product < b.product
+           : va != vb             ? va < vb
+                                  : a.computer < b.computer;
+  });
+}
+
+void SoftwareGrouping::forEachProduct(const ProductVisitor& visit) const {
+  std::vector<std::uint32_t> computers;
+  std::vector<std::pair<std::uint32_t, std::size_t>> starts;  // version, first computer
+  std::vector<VersionGroup> versions;
+  for (std::size_t at = 0; at < installations_.size();) {
+    const std::uint32_t product = installations_[at].product;
+    computers.clear();
+    starts.clear();
+    for (; at < installations_.size() && installations_[at].product == product; ++at) {
+      const Installation& i = installations_[at];
+      if (starts.empty() || starts.back().first != i.version) {
+        starts.emplace_back(i.version, computers.size());
+      } else if (computers.back() == i.computer) {
+        continue;  // the same computer lists this version twice
+      }
+      computers.push_back(i.computer);
+    }
+    versions.clear();
+    for (std::size_t v = 0; v < starts.size(); ++v) {
+      const std::size_t end = v + 1 < starts.size() ? starts[v + 1].second : computers.size();
+      versions.push_back({versions_[starts[v].first],
+                          std::span<const std::uint32_t>(computers.data() + starts[v].second,
+                                                         end - starts[v].second)});
+    }
+    visit(products_[product], versions);
   }
 }
 

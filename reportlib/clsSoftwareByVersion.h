@@ -15,12 +15,15 @@
 // from an audit goes through appendHtmlText.
 //
 // Unlike the other streamed reports this one holds the grouping of the
-// whole fleet until the end: one entry per computer, product and version,
-// and one number per computer and version.
+// whole fleet until the end: one entry per computer, product and distinct
+// version text, and three numbers per installation.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -31,16 +34,18 @@ namespace dovrel {
 inline constexpr std::string_view kCatalogSoftwareByVersion =
     "Software by Version and Computer::clsSoftwareByVersion::{Output to HTML,.html}";
 
-struct VersionGroup {
-  std::string version;                  // trimmed display version
-  std::vector<std::uint32_t> computers;  // positions in SoftwareGrouping::computers, ascending
-};
-
 struct ProductGroup {
   std::string key;   // trimmed display name, lower-cased
   std::string name;  // trimmed display name, first form seen
   std::size_t installations = 0;
-  std::vector<VersionGroup> versions;
+};
+
+// One version of a product: its text (trimmed display version) and the
+// computers that have it (positions in SoftwareGrouping::computers, ascending,
+// each once).
+struct VersionGroup {
+  std::string_view version;
+  std::span<const std::uint32_t> computers;
 };
 
 struct ComputerIdentity {
@@ -49,22 +54,37 @@ struct ComputerIdentity {
   std::string domain;
 };
 
+// Installations are kept as three numbers each (product, version text,
+// computer); products and version texts once each.
 class SoftwareGrouping {
  public:
   void add(const quorvane::AuditRecord& record);
-  // Products by lower-cased name (ordinal), versions in natural order
+  // Orders products by lower-cased name (ordinal) and versions naturally
   // (digit runs compared as numbers, the rest lower-cased). Ends the adding.
   void sort();
+  // After sort: every product in order with its versions in order.
+  using ProductVisitor =
+      std::function<void(const ProductGroup&, std::span<const VersionGroup> versions)>;
+  void forEachProduct(const ProductVisitor& visit) const;
 
   const std::vector<ComputerIdentity>& computers() const { return computers_; }
-  const std::vector<ProductGroup>& products() const { return products_; }
-  std::size_t installations() const { return installations_; }
+  std::size_t productCount() const { return products_.size(); }
+  std::size_t installations() const { return installations_.size(); }
 
  private:
+  struct Installation {
+    std::uint32_t product;
+    std::uint32_t version;
+    std::uint32_t computer;
+  };
+  std::uint32_t versionId(std::string_view version);
+
   std::vector<ComputerIdentity> computers_;
   std::vector<ProductGroup> products_;
-  std::unordered_map<std::string, std::size_t> index_;  // key -> product, until sorted
-  std::size_t installations_ = 0;
+  std::unordered_map<std::string, std::uint32_t> productIndex_;  // key -> product, until sorted
+  std::vector<std::string> versions_;
+  std::unordered_map<std::string, std::uint32_t> versionIndex_;  // text -> versions_, until sorted
+  std::vector<Installation> installations_;  // sorted by product, version, computer by sort()
 };
 
 // Negative, 0 or positive as `a` sorts before, with or after `b`.

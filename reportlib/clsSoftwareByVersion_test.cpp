@@ -25,10 +25,19 @@ quorvane::AuditRecord withApps(const std::string& ip, const std::string& host,
   return r;
 }
 
-std::vector<std::string> hostsOf(const SoftwareGrouping& g, const VersionGroup& v) {
-  std::vector<std::string> hosts;
-  for (const auto i : v.computers) hosts.push_back(g.computers()[i].hostName);
-  return hosts;
+// product name (installations): version [hosts], version [hosts] ...
+std::vector<std::string> listing(const SoftwareGrouping& g) {
+  std::vector<std::string> lines;
+  g.forEachProduct([&](const ProductGroup& p, std::span<const VersionGroup> versions) {
+    std::string line = p.name + " (" + std::to_string(p.installations) + "):";
+    for (const VersionGroup& v : versions) {
+      line += " " + std::string(v.version) + " [";
+      for (const auto i : v.computers) line += " " + g.computers()[i].hostName;
+      line += " ]";
+    }
+    lines.push_back(line);
+  });
+  return lines;
 }
 
 TEST(SoftwareGroupingTest, ProductsVersionsAndComputers) {
@@ -41,20 +50,22 @@ TEST(SoftwareGroupingTest, ProductsVersionsAndComputers) {
 
   EXPECT_EQ(g.computers().size(), 4u);
   EXPECT_EQ(g.installations(), 6u);  // blank names do not count, repeats do
-  ASSERT_EQ(g.products().size(), 3u);
-  const ProductGroup& microsoftWord = g.products()[0];
-  const ProductGroup& word = g.products()[1];
-  const ProductGroup& zip = g.products()[2];
-  EXPECT_EQ(microsoftWord.name, "Microsoft Word");
-  EXPECT_EQ(word.name, "Word");  // the first form seen, trimmed
-  EXPECT_EQ(word.installations, 4u);
-  ASSERT_EQ(word.versions.size(), 2u);
-  EXPECT_EQ(word.versions[0].version, "11.0");
-  EXPECT_EQ(hostsOf(g, word.versions[0]), (std::vector<std::string>{"PC1", "PC2"}));  // PC2 once
-  EXPECT_EQ(word.versions[1].version, "12.0");
-  EXPECT_EQ(hostsOf(g, word.versions[1]), (std::vector<std::string>{"PC1"}));
-  ASSERT_EQ(zip.versions.size(), 1u);
-  EXPECT_EQ(zip.versions[0].version, "");
+  EXPECT_EQ(g.productCount(), 3u);
+  EXPECT_EQ(listing(g), (std::vector<std::string>{
+                            "Microsoft Word (1): 11.0 [ PC4 ]",
+                            "Word (4): 11.0 [ PC1 PC2 ] 12.0 [ PC1 ]",  // first form seen; PC2 once
+                            "Zip (1):  [ PC2 ]",
+                        }));
+}
+
+TEST(SoftwareGroupingTest, VersionsInNaturalOrderComputersInAuditOrder) {
+  SoftwareGrouping g;
+  g.add(withApps("127.0.0.1", "A", {{"Tool", "1.10"}, {"Tool", "1.9"}}));
+  g.add(withApps("127.0.0.2", "B", {{"TOOL", "1.9"}, {"Other", "1.10"}, {"tool", "1.10"}}));
+  g.add(withApps("127.0.0.3", "C", {{"Tool", "1.9"}}));
+  g.sort();
+  EXPECT_EQ(listing(g), (std::vector<std::string>{"Other (1): 1.10 [ B ]",
+                                                  "Tool (5): 1.9 [ A B C ] 1.10 [ A B ]"}));
 }
 
 struct OrderCase {
