@@ -74,10 +74,10 @@ void SoftwareGrouping::add(const quorvane::AuditRecord& record) {
 void SoftwareGrouping::sort() {
   productIndex_ = {};
   versionIndex_ = {};
-  // The rank of every product and version text in its order.
   std::vector<std::uint32_t> order(products_.size());
   for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+  // Keys are unique: no two products compare equal.
+  std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
     return products_[x].key < products_[y].key;
   });
   std::vector<ProductGroup> sorted;
@@ -88,26 +88,19 @@ void SoftwareGrouping::sort() {
     sorted.push_back(std::move(products_[order[r]]));
   }
   products_ = std::move(sorted);
-  order.resize(versions_.size());
-  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
-    return naturalCompare(versions_[x], versions_[y]) < 0;
-  });
-  std::vector<std::uint32_t> versionRank(versions_.size());
-  for (std::uint32_t r = 0; r < order.size(); ++r) versionRank[order[r]] = r;
   for (auto& i : installations_) i.product = productRank[i.product];
-  std::sort(installations_.begin(), installations_.end(), [&](const Installation& a, const Installation& b) {
-    const auto va = versionRank[a.version], vb = versionRank[b.version];
+  // Versions only group here; forEachProduct puts each product's few in order.
+  std::sort(installations_.begin(), installations_.end(), [](const Installation& a, const Installation& b) {
     return a.product != b.product ? a.product < b.product
-           : va != vb             ? va < vb
-                                  : a.computer < b.computer;
+           : a.version != b.version ? a.version < b.version
+                                    : a.computer < b.computer;
   });
 }
 
 void SoftwareGrouping::forEachProduct(const ProductVisitor& visit) const {
   std::vector<std::uint32_t> computers;
-  std::vector<std::pair<std::uint32_t, std::size_t>> starts;  // version, first computer
   std::vector<VersionGroup> versions;
+  std::vector<std::pair<std::uint32_t, std::size_t>> starts;  // version, first computer
   for (std::size_t at = 0; at < installations_.size();) {
     const std::uint32_t product = installations_[at].product;
     computers.clear();
@@ -127,6 +120,11 @@ void SoftwareGrouping::forEachProduct(const ProductVisitor& visit) const {
       versions.push_back({versions_[starts[v].first],
                           std::span<const std::uint32_t>(computers.data() + starts[v].second,
                                                          end - starts[v].second)});
+    }
+    if (versions.size() > 1) {
+      std::stable_sort(versions.begin(), versions.end(), [](const VersionGroup& x, const VersionGroup& y) {
+        return naturalCompare(x.version, y.version) < 0;
+      });
     }
     visit(products_[product], versions);
   }
