@@ -415,7 +415,7 @@ TEST_F(ConsoleTest, PortInUseStartUpStillBrowsesCommandsAndReports) {
   auto* formats = window->findChild<QTreeWidget*>(QStringLiteral("lstvFormatTypes"));
   auto* path = window->findChild<QLineEdit*>(QStringLiteral("txtReportPath"));
   ASSERT_TRUE(types && formats && path);
-  ASSERT_EQ(types->topLevelItemCount(), 2);
+  ASSERT_EQ(types->topLevelItemCount(), 6);
   clickItem(types, types->model()->index(1, 0));  // XML Data Export
   ASSERT_EQ(formats->topLevelItemCount(), 1);
   clickItem(formats, formats->model()->index(0, 0));
@@ -428,6 +428,26 @@ TEST_F(ConsoleTest, PortInUseStartUpStillBrowsesCommandsAndReports) {
   for (const char* ip : {"127.0.0.1", "127.0.0.2", "127.0.0.3"}) EXPECT_NE(xml.str().find(ip), std::string::npos) << ip;
   EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("lblReportResult"))->text(),
             QString::fromStdString("Report written to " + out));
+
+  // And a spreadsheet file: the inventory, one record per computer and application.
+  clickItem(types, types->model()->index(3, 0));
+  EXPECT_EQ(types->topLevelItem(3)->text(0), "Software Inventory");
+  ASSERT_EQ(formats->topLevelItemCount(), 1);
+  EXPECT_EQ(formats->topLevelItem(0)->text(0), "Output to CSV");
+  clickItem(formats, formats->model()->index(0, 0));
+  const std::string csv = dir.path() + "inventory.csv";
+  QTest::keyClick(path, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(path, QString::fromStdString(csv));
+  clickButton(window->findChild<QPushButton*>(QStringLiteral("cmdGo")));
+  std::ifstream inventory(csv, std::ios::binary);
+  std::stringstream rows;
+  rows << inventory.rdbuf();
+  EXPECT_TRUE(rows.str().starts_with("\xEF\xBB\xBFIP Address,Host Name,Domain,Product")) << rows.str().substr(0, 60);
+  for (const char* ip : {"127.0.0.1", "127.0.0.2", "127.0.0.3"}) {
+    EXPECT_NE(rows.str().find(std::string("\r\n") + ip + ","), std::string::npos) << ip;
+  }
+  EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("lblReportResult"))->text(),
+            QString::fromStdString("Report written to " + csv));
   EXPECT_EQ(sink.messages.size(), 1u) << sink.messages.back().text;
 }
 
