@@ -115,9 +115,14 @@ TEST(RetreiveInfoTest, ReadsTheRealLibrary) {
   ASSERT_TRUE(entry) << entry.status().description();
   EXPECT_EQ(entry->path, folder.path() + "Dovrel.so");
   EXPECT_EQ(entry->author, "Ostervale Technologies Ltd.");
-  EXPECT_EQ(entry->catalog, (std::vector<std::string>{
-                                "Report Software Assets::clsReportSoftware::{Output to HTML,.html}",
-                                "XML Data Export::clsXMLExport::{Output to XML,.xml}"}));
+  EXPECT_EQ(entry->catalog,
+            (std::vector<std::string>{
+                "Report Software Assets::clsReportSoftware::{Output to HTML,.html}",
+                "XML Data Export::clsXMLExport::{Output to XML,.xml}",
+                "Software by Version and Computer::clsSoftwareByVersion::{Output to HTML,.html}",
+                "Software Inventory::clsSoftwareInventory::{Output to CSV,.csv}",
+                "Computer Summary::clsComputerSummary::{Output to CSV,.csv}",
+                "Fleet Export::clsFleetExport::{Output to JSON,.json}"}));
 }
 
 TEST(RetreiveInfoTest, FailuresCarryTheMessage) {
@@ -199,17 +204,19 @@ TEST_F(RunnerTest, RowsCarryAuthorFileNameAndTag) {
   copyInto(folder_, kFake, "dovrelFake.so");
   discover();
   const auto& rows = runner_.typeRows();
-  ASSERT_EQ(rows.size(), 4u);
+  ASSERT_EQ(rows.size(), 8u);
   EXPECT_EQ(rows[0].text, "Report Software Assets");
   EXPECT_EQ(rows[0].author, "(Ostervale Technologies Ltd.)");
   EXPECT_EQ(rows[0].fileName, "(Dovrel)");
   EXPECT_EQ(rows[0].tag, 0);
   EXPECT_EQ(rows[1].text, "XML Data Export");
-  EXPECT_EQ(rows[2].text, "XML Data Export");
-  EXPECT_EQ(rows[2].author, "(Fake Author)");
-  EXPECT_EQ(rows[2].fileName, "(dovrelFake)");
-  EXPECT_EQ(rows[2].tag, 1);
-  EXPECT_EQ(rows[3].text, "Fake Report");
+  EXPECT_EQ(rows[5].text, "Fleet Export");
+  EXPECT_EQ(rows[5].tag, 0);
+  EXPECT_EQ(rows[6].text, "XML Data Export");
+  EXPECT_EQ(rows[6].author, "(Fake Author)");
+  EXPECT_EQ(rows[6].fileName, "(dovrelFake)");
+  EXPECT_EQ(rows[6].tag, 1);
+  EXPECT_EQ(rows[7].text, "Fake Report");
   EXPECT_TRUE(sink_.messages.empty());
 }
 
