@@ -23,6 +23,8 @@ Agent::Agent(asio::io_context& io, HostResolver& resolver, AgentConfig config)
     : io_(io),
       support_(io, resolver),
       folder_(std::move(config.programFolder)),
+      settingsFile_(config.settingsFile.empty() ? folder_ / kSettingsFileName
+                                                : std::move(config.settingsFile)),
       desktop_(std::move(config.desktop)),
       power_(std::move(config.power)),
       getInfo_(std::move(config.getInfo)),
@@ -152,7 +154,7 @@ bool Agent::Form_Load() {
 
     // 5: no settings at all: audit once and end.
     line = 5;
-    const fs::path settingsFile = folder_ / kSettingsFileName;
+    const fs::path& settingsFile = settingsFile_;
     blnQuitPending_ = FileLen2(settingsFile) == 0;
 
     // 6: the main form stays hidden. 7-8: read the settings.

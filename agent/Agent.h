@@ -68,6 +68,8 @@ using AuditFn = std::function<void(AuditRecord& record, const std::string& serve
 struct AgentConfig {
   // Everything the agent keeps beside itself: settings, audit file, lock, Temp.
   std::filesystem::path programFolder;
+  // The settings file; empty: programFolder / clientSettings.txt.
+  std::filesystem::path settingsFile;
   std::unique_ptr<platform::Desktop> desktop;
   std::unique_ptr<platform::PowerControl> power;
   // The collectors over the machine's platform backend (owned through it).
@@ -119,6 +121,7 @@ class Agent {
   const AgentSettings& settings() const { return settings_; }
   const AuditRecord& record() const { return record_; }
   const std::filesystem::path& programFolder() const { return folder_; }
+  const std::filesystem::path& settingsFile() const { return settingsFile_; }
   // The audit file the last audit wrote (empty before the first).
   const std::filesystem::path& auditFile() const { return auditFile_; }
   const CSocket& listenSocket() const { return sckListen_; }
@@ -160,6 +163,7 @@ class Agent {
   asio::io_context& io_;
   MSocketSupport support_;
   std::filesystem::path folder_;
+  std::filesystem::path settingsFile_;
   std::unique_ptr<platform::Desktop> desktop_;
   std::unique_ptr<platform::PowerControl> power_;
   AuditFn getInfo_;

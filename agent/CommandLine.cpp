@@ -17,6 +17,11 @@ Expected<CommandLine> parseCommandLine(const std::vector<std::string>& args) {
       auto v = value("a folder");
       if (!v) return v.status();
       cl.dir = *v;
+    } else if (a == "--settings") {
+      if (cl.settings) return Status::Error(5, "--settings given twice");
+      auto v = value("a settings file");
+      if (!v) return v.status();
+      cl.settings = *v;
     } else if (a == "--machine") {
       if (cl.machine) return Status::Error(5, "--machine given twice");
       auto v = value("a machine file");

@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
 
   agent::AgentConfig config;
   config.programFolder = cl->dir ? *cl->dir : platform::executableFolder();
+  if (cl->settings) config.settingsFile = *cl->settings;
   config.getInfo = std::move(*audit);
   config.desktop = platform::makeNativeDesktop(io, std::cerr);
   config.power = cl->powerDryRun ? platform::makeDryRunPowerControl(std::cout)

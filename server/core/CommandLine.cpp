@@ -21,15 +21,26 @@ std::vector<std::string> splitAddresses(const std::string& list) {
 }  // namespace
 
 std::string serverUsage() {
-  return "Usage: QuorvaneServer [--dir DIR]\n"
-         "       QuorvaneServer [--dir DIR] --headless\n"
-         "       QuorvaneServer [--dir DIR] --send CAPTION --to IP[,IP...] [--message TEXT]\n"
-         "       QuorvaneServer [--dir DIR] --screenshot OUTDIR\n"
+  return "Usage: QuorvaneServer [FOLDERS]\n"
+         "       QuorvaneServer [FOLDERS] --headless\n"
+         "       QuorvaneServer [FOLDERS] --send CAPTION --to IP[,IP...] [--message TEXT]\n"
+         "       QuorvaneServer [FOLDERS] --screenshot OUTDIR\n"
+         "FOLDERS: [--dir DIR] [--settings FILE] [--reports DIR]: the program folder\n"
+         "(DataStore; by default the executable's folder), the settings file (by\n"
+         "default serverSettings.txt in the program folder) and the folder of the\n"
+         "report libraries (by default the program folder).\n"
          "CAPTION is a request button: \"Request Re-Audit\", \"Check Client Status\",\n"
          "\"Reboot Windows\", \"Log-Off Windows\", \"Shutdown Windows\", \"Close Quorvane\",\n"
          "or \"Send Message\" with --message.\n"
          "--send exits 0 when every row ended \"Request Sent\" or \"Client Running\",\n"
          "2 when any timed out, 1 when an address has no row; 64 for a bad command line.\n";
+}
+
+ServerFolders serverFolders(const ServerOptions& options, const std::string& executableFolder) {
+  ServerFolders folders(options.dir.empty() ? executableFolder : options.dir);
+  folders.settingsFile = options.settingsFile;
+  folders.reports = options.reports;
+  return folders;
 }
 
 Expected<ServerOptions> parseServerCommandLine(const std::vector<std::string>& args) {
@@ -46,6 +57,12 @@ Expected<ServerOptions> parseServerCommandLine(const std::vector<std::string>& a
     if (a == "--dir") {
       st = value(o.dir);
       if (st.ok() && o.dir.empty()) st = usageError("--dir needs a folder");
+    } else if (a == "--settings") {
+      st = value(o.settingsFile);
+      if (st.ok() && o.settingsFile.empty()) st = usageError("--settings needs a file");
+    } else if (a == "--reports") {
+      st = value(o.reports);
+      if (st.ok() && o.reports.empty()) st = usageError("--reports needs a folder");
     } else if (a == "--headless") {
       headless = true;
     } else if (a == "--send") {

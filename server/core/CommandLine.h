@@ -1,11 +1,16 @@
 // CommandLine: the server's command line.
 //
-//   QuorvaneServer [--dir DIR]                       the console window
-//   QuorvaneServer [--dir DIR] --headless            no window; runs until SIGTERM/SIGINT
-//   QuorvaneServer [--dir DIR] --send CAPTION --to IP[,IP...] [--message TEXT]
-//   QuorvaneServer [--dir DIR] --screenshot OUTDIR   saves the window's tabs as PNG
+//   QuorvaneServer [FOLDERS]                       the console window
+//   QuorvaneServer [FOLDERS] --headless            no window; runs until SIGTERM/SIGINT
+//   QuorvaneServer [FOLDERS] --send CAPTION --to IP[,IP...] [--message TEXT]
+//   QuorvaneServer [FOLDERS] --screenshot OUTDIR   saves the window's tabs as PNG
 //
-// --dir replaces the program folder for everything kept beside the program.
+// FOLDERS: [--dir DIR] [--settings FILE] [--reports DIR]
+// --dir replaces the program folder for everything kept beside the program;
+// --settings names the settings file instead of the program folder's
+// serverSettings.txt, --reports the folder of the report libraries (an
+// installed server: /etc/quorvane/serverSettings.txt and the system's
+// library folder, with DataStore in its state folder).
 // Pure parsing; the modes run elsewhere.
 #pragma once
 
@@ -14,6 +19,7 @@
 
 #include "common/Status.h"
 #include "server/core/CommandTokens.h"
+#include "server/core/ServerFolders.h"
 
 namespace quorvane {
 
@@ -23,6 +29,8 @@ struct ServerOptions {
   enum class Mode { Window, Headless, Send, Screenshot, Help };
   Mode mode = Mode::Window;
   std::string dir;                    // empty: the executable's folder
+  std::string settingsFile;           // empty: serverSettings.txt in the program folder
+  std::string reports;                // empty: the program folder
   std::string sendCaption;
   CommandCode sendCode = CommandCode::CheckStatus;
   std::vector<std::string> sendTo;
@@ -35,5 +43,8 @@ struct ServerOptions {
 Expected<ServerOptions> parseServerCommandLine(const std::vector<std::string>& args);
 
 std::string serverUsage();
+
+// The folders of `options`; `executableFolder` stands in for an absent --dir.
+ServerFolders serverFolders(const ServerOptions& options, const std::string& executableFolder);
 
 }  // namespace quorvane

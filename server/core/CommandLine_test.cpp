@@ -35,6 +35,11 @@ const LineCase kLines[] = {
     {"ToWithoutSend", {"--to", "127.0.0.1"}, false, Mode::Window},
     {"HeadlessAndScreenshot", {"--headless", "--screenshot", "/tmp"}, false, Mode::Window},
     {"DirWithoutValue", {"--dir"}, false, Mode::Window},
+    {"InstalledHeadless", {"--dir", "/var/lib/q", "--settings", "/etc/q/s.txt", "--reports", "/usr/lib/q", "--headless"},
+     true, Mode::Headless},
+    {"SettingsWithoutValue", {"--headless", "--settings"}, false, Mode::Window},
+    {"EmptySettings", {"--settings", ""}, false, Mode::Window},
+    {"EmptyReports", {"--reports", ""}, false, Mode::Window},
     {"UnknownFlag", {"--verbose"}, false, Mode::Window},
 };
 
@@ -61,6 +66,35 @@ TEST(CommandLineTest, SendDetails) {
   EXPECT_EQ(o->sendCode, CommandCode::Message);
   EXPECT_EQ(o->sendTo, (std::vector<std::string>{"127.0.0.1", "127.0.0.3"}));
   EXPECT_EQ(o->message, "Hi all");
+}
+
+TEST(CommandLineTest, FoldersDefaultToTheProgramFolder) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    ServerFolders expected;
+  };
+  ServerFolders installed("/var/lib/q");
+  installed.settingsFile = "/etc/q/serverSettings.txt";
+  installed.reports = "/usr/lib/q";
+  ServerFolders settingsOnly("/opt/bin");
+  settingsOnly.settingsFile = "s.txt";
+  const Row rows[] = {
+      {"nothing: the executable's folder", {}, ServerFolders("/opt/bin")},
+      {"dir", {"--dir", "/srv/q"}, ServerFolders("/srv/q")},
+      {"installed", {"--reports", "/usr/lib/q", "--dir", "/var/lib/q", "--settings", "/etc/q/serverSettings.txt"},
+       installed},
+      {"settings beside the executable", {"--settings", "s.txt"}, settingsOnly},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Expected<ServerOptions> o = parseServerCommandLine(row.args);
+    ASSERT_TRUE(o.ok()) << o.status().description();
+    const ServerFolders f = serverFolders(*o, "/opt/bin");
+    EXPECT_EQ(f.program, row.expected.program);
+    EXPECT_EQ(f.settingsFile, row.expected.settingsFile);
+    EXPECT_EQ(f.reports, row.expected.reports);
+  }
 }
 
 TEST(CommandCaptionTest, EveryButtonHasItsCode) {

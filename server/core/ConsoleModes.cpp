@@ -41,9 +41,9 @@ void quitEventLoopOnTermination() {
   sigaction(SIGINT, &sa, nullptr);
 }
 
-int runHeadless(const ServerOptions&, const std::string& programFolder) {
+int runHeadless(const ServerOptions&, const ServerFolders& folders) {
   StderrMessageSink sink;
-  ServerCore core(programFolder, sink);
+  ServerCore core(folders, sink);
   quitEventLoopOnTermination();
   StartupView view;
   if (!core.start(view).ok()) return 1;
@@ -51,9 +51,9 @@ int runHeadless(const ServerOptions&, const std::string& programFolder) {
   return 0;
 }
 
-int runSend(const ServerOptions& options, const std::string& programFolder, std::FILE* out) {
+int runSend(const ServerOptions& options, const ServerFolders& folders, std::FILE* out) {
   StderrMessageSink sink;
-  ServerCore core(programFolder, sink);
+  ServerCore core(folders, sink);
   StartupView view;
   StartupOptions startup;
   startup.listen = false;

@@ -17,8 +17,8 @@
 
 namespace quorvane {
 
-int runHeadless(const ServerOptions& options, const std::string& programFolder);
-int runSend(const ServerOptions& options, const std::string& programFolder, std::FILE* out = stdout);
+int runHeadless(const ServerOptions& options, const ServerFolders& folders);
+int runSend(const ServerOptions& options, const ServerFolders& folders, std::FILE* out = stdout);
 
 // Quits the running event loop on SIGTERM or SIGINT (installed once).
 void quitEventLoopOnTermination();

@@ -18,7 +18,8 @@ bool isReportCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string reportUsage() {
-  return "Usage: QuorvaneServer [--dir DIR] --report NAME --format CAPTION --out PATH\n"
+  return "Usage: QuorvaneServer [--dir DIR] [--settings FILE] [--reports DIR]\n"
+         "                      --report NAME --format CAPTION --out PATH\n"
          "NAME and CAPTION are the texts of the \"  Reporting  \" tab, e.g.\n"
          "  --report \"XML Data Export\" --format \"Output to XML\"\n"
          "  --report \"Report Software Assets\" --format \"Output to HTML\"\n"
@@ -33,6 +34,10 @@ Expected<ReportOptions> parseReportCommandLine(const std::vector<std::string>& a
     std::string* target = nullptr;
     if (a == "--dir") {
       target = &o.dir;
+    } else if (a == "--settings") {
+      target = &o.settingsFile;
+    } else if (a == "--reports") {
+      target = &o.reports;
     } else if (a == "--report") {
       target = &o.reportName;
       report = true;
@@ -52,15 +57,21 @@ Expected<ReportOptions> parseReportCommandLine(const std::vector<std::string>& a
   if (o.reportName.empty() || o.formatCaption.empty()) {
     return Status::Error(kExitUsage, "--report and --format need a text");
   }
-  if (o.dir.empty() && std::find(args.begin(), args.end(), "--dir") != args.end()) {
-    return Status::Error(kExitUsage, "--dir needs a folder");
+  for (const auto& [flag, value] : {std::pair{"--dir", &o.dir}, std::pair{"--settings", &o.settingsFile},
+                                     std::pair{"--reports", &o.reports}}) {
+    if (value->empty() && std::find(args.begin(), args.end(), flag) != args.end()) {
+      return Status::Error(kExitUsage, std::string(flag) + " needs a value");
+    }
   }
   return o;
 }
 
 int runReportMode(const ReportOptions& options, const std::string& programFolder) {
   StderrMessageSink sink;
-  ServerCore core(options.dir.empty() ? programFolder : options.dir, sink);
+  ServerFolders folders(options.dir.empty() ? programFolder : options.dir);
+  folders.settingsFile = options.settingsFile;
+  folders.reports = options.reports;
+  ServerCore core(std::move(folders), sink);
   core.setReportCatalog(std::make_unique<LibraryReportCatalog>(sink));
   StartupView view;
   StartupOptions startup;
@@ -80,7 +91,7 @@ int runReportMode(const ReportOptions& options, const std::string& programFolder
     std::string known;
     for (const auto& row : runner.typeRows()) known += "\n  " + row.text + " " + row.fileName;
     std::fprintf(stderr, "QuorvaneServer: no report type \"%s\" in %s%s\n", options.reportName.c_str(),
-                 core.appPath().c_str(), known.empty() ? " (no report library found)" : known.c_str());
+                 core.reportsPath().c_str(), known.empty() ? " (no report library found)" : known.c_str());
     return 1;
   }
   runner.clickReportType(typeRow);

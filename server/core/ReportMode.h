@@ -1,6 +1,8 @@
 // ReportMode: the report run from the command line.
 //
-//   QuorvaneServer [--dir DIR] --report NAME --format CAPTION --out PATH
+//   QuorvaneServer [--dir DIR] [--settings FILE] [--reports DIR]
+//                  --report NAME --format CAPTION --out PATH
+// (the folders as in CommandLine.h)
 //
 // Runs start-up and report discovery without listening (so it can run
 // beside a running server), chooses the report type and the format by their
@@ -19,7 +21,9 @@
 namespace quorvane {
 
 struct ReportOptions {
-  std::string dir;  // empty: the executable's folder
+  std::string dir;           // empty: the executable's folder
+  std::string settingsFile;  // empty: serverSettings.txt in the program folder
+  std::string reports;       // empty: the program folder
   std::string reportName;
   std::string formatCaption;
   std::string outPath;

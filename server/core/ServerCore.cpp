@@ -115,8 +115,13 @@ Expected<AuditRecord> decodeUpload(std::string_view upload) {
   return record;
 }
 
-ServerCore::ServerCore(std::string programFolder, MessageSink& messages, QObject* parent)
-    : QObject(parent), appPath_(getAppPath(programFolder)), messages_(messages) {
+ServerCore::ServerCore(ServerFolders folders, MessageSink& messages, QObject* parent)
+    : QObject(parent),
+      appPath_(getAppPath(folders.program)),
+      settingsFile_(folders.settingsFile.empty() ? appPath_ + std::string(kSettingsFileName)
+                                                 : std::move(folders.settingsFile)),
+      reportsPath_(folders.reports.empty() ? appPath_ : getAppPath(folders.reports)),
+      messages_(messages) {
   intake_ = std::make_unique<IntakeServer>(static_cast<IntakeEvents&>(*this), intakeLimits_);
   reportCatalog_ = std::make_unique<NoReportLibraries>();
 }
@@ -176,12 +181,12 @@ Status ServerCore::start(StartupView& view, StartupOptions options) {
     view.fillHardwareCategories();
 
     // 8. Settings.
-    Expected<ServerSettings> settings = readServerSettings(appPath_);
+    Expected<ServerSettings> settings = readServerSettingsFile(settingsFile_);
     throwIfFailed(settings.status());
     settings_ = *settings;
 
     // 9. Report libraries.
-    Expected<std::vector<ReportLibraryEntry>> libraries = reportCatalog_->discover(appPath_);
+    Expected<std::vector<ReportLibraryEntry>> libraries = reportCatalog_->discover(reportsPath_);
     throwIfFailed(libraries.status());
     reportLibraries_ = std::move(*libraries);
     view.reportLibrariesFound(reportLibraries_);

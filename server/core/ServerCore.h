@@ -30,6 +30,7 @@
 #include "server/core/IntakeServer.h"
 #include "server/core/MessageSink.h"
 #include "server/core/ReportCatalog.h"
+#include "server/core/ServerFolders.h"
 #include "server/core/ServerSettings.h"
 #include "server/core/ServerState.h"
 #include "server/core/modMisc.h"
@@ -68,7 +69,8 @@ class ServerCore : public QObject, private IntakeEvents {
   Q_OBJECT
 
  public:
-  ServerCore(std::string programFolder, MessageSink& messages, QObject* parent = nullptr);
+  // A folder (std::string) stands for ServerFolders with only the program folder.
+  ServerCore(ServerFolders folders, MessageSink& messages, QObject* parent = nullptr);
   ~ServerCore() override;
 
   void setReportCatalog(std::unique_ptr<ReportCatalog> catalog) { reportCatalog_ = std::move(catalog); }
@@ -83,6 +85,8 @@ class ServerCore : public QObject, private IntakeEvents {
   void storeUpload(const std::string& ip, std::string upload);
 
   const std::string& appPath() const { return appPath_; }
+  const std::string& settingsFile() const { return settingsFile_; }
+  const std::string& reportsPath() const { return reportsPath_; }
   ServerState& state() { return state_; }
   const ServerSettings& settings() const { return settings_; }
   IntakeServer& intake() { return *intake_; }
@@ -117,6 +121,8 @@ class ServerCore : public QObject, private IntakeEvents {
   void listenForAgents(const StartupOptions& options);
 
   std::string appPath_;
+  std::string settingsFile_;
+  std::string reportsPath_;
   MessageSink& messages_;
   ServerState state_;
   ServerSettings settings_;

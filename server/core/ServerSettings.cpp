@@ -83,7 +83,10 @@ Expected<ServerSettings> parseServerSettings(std::string_view text) {
 }
 
 Expected<ServerSettings> readServerSettings(std::string_view appPath) {
-  const std::string path = getAppPath(appPath) + std::string(kSettingsFileName);
+  return readServerSettingsFile(getAppPath(appPath) + std::string(kSettingsFileName));
+}
+
+Expected<ServerSettings> readServerSettingsFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::ofstream create(path, std::ios::binary | std::ios::app);

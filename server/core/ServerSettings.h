@@ -27,6 +27,9 @@ struct ServerSettings {
 
 Expected<ServerSettings> parseServerSettings(std::string_view text);
 
+// Reads the settings file at `path`, creating it empty when missing.
+Expected<ServerSettings> readServerSettingsFile(const std::string& path);
+
 // Reads appPath + "serverSettings.txt", creating the file empty when missing.
 Expected<ServerSettings> readServerSettings(std::string_view appPath);
 

@@ -17,9 +17,8 @@ using namespace quorvane;
 
 namespace {
 
-std::string programFolder(const ServerOptions& options) {
-  if (!options.dir.empty()) return options.dir;
-  return QCoreApplication::applicationDirPath().toStdString();
+ServerFolders programFolder(const ServerOptions& options) {
+  return serverFolders(options, QCoreApplication::applicationDirPath().toStdString());
 }
 
 int runWindow(const ServerOptions& options) {
