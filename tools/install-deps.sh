@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, only those missing.
 # Usage: tools/install-deps.sh [build|test]
 #   build: compilers, libraries and what the main job runs
-#   test:  build plus what the test suite drives (browser, Wine, cross compiler)
+#   test:  build plus what the test suite drives (browser, Wine, cross compiler,
+#          package tools)
 set -euo pipefail
 
 want=(cmake g++ make pkg-config python3 zlib1g-dev libasio-dev qt6-base-dev libcups2-dev
@@ -15,6 +16,8 @@ if [[ "${1:-build}" == "test" ]]; then
   want+=(chromium chromium-driver python3-selenium)
   # the Windows agent: cross compiler, zlib for it, Wine (tools/test-windows.sh)
   want+=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64)
+  # the packages: CPack's dependency list, lintian, systemd-analyze, the MSI
+  want+=(dpkg-dev lintian systemd wixl msitools)
 fi
 
 missing=()

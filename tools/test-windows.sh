@@ -9,7 +9,11 @@
 #   4. end to end: the Windows agent uploads to the Linux headless server on
 #      127.0.0.1, the server stores it and reads it back, "Request Re-Audit"
 #      makes the agent upload again, "Close Quorvane" ends it;
-#   5. the Win32 desktop (icon callback, password dialog, message box) on an
+#   5. the MSI (packaging/windows): msiexec /i with SERVERIP, CONNECTPORT and
+#      LISTENPORT installs the program, its settings and the Run key; the
+#      Run key's command uploads to the same server; msiexec /x ends it and
+#      removes all;
+#   6. the Win32 desktop (icon callback, password dialog, message box) on an
 #      Xvfb display.
 # Exit status 0 only when every step passes. Every wait has a deadline.
 #
@@ -17,7 +21,7 @@
 #   HOST_BUILD_DIR     Linux build with he3pack, QuorvaneServer and
 #                      quorvane-audit (default build/, configured if needed)
 #   WINDOWS_BUILD_DIR  the cross build (default build-win/)
-# Needs g++-mingw-w64-x86-64, libz-mingw-w64-dev and wine64
+# Needs g++-mingw-w64-x86-64, libz-mingw-w64-dev, wine64 and wixl
 # (tools/install-deps.sh test installs them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,7 +36,7 @@ started=$SECONDS
 say() { echo "test-windows: $*"; }
 fail() { echo "test-windows: FAILED: $*" >&2; exit 1; }
 
-for tool in x86_64-w64-mingw32-g++-posix "$wine" "$wineserver" xvfb-run; do
+for tool in x86_64-w64-mingw32-g++-posix "$wine" "$wineserver" xvfb-run wixl; do
   command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test)"
 done
 
@@ -49,7 +53,7 @@ fi
 wine_tests=(clshuffman_test clsb64_test modcompression_test modzlib_test auditrecordio_test
             auditstoredform_test text8_test errorreport_test socket_test agentsvc_test
             windows_platform_test)
-cmake --build "$win" -j "$jobs" --target QuorvanePro "${wine_tests[@]}"
+cmake --build "$win" -j "$jobs" --target QuorvanePro quorvane-agent-msi "${wine_tests[@]}"
 say "built in $((SECONDS - started)) s"
 
 # ---- a fresh Wine prefix -------------------------------------------------------------
@@ -213,7 +217,56 @@ if grep -q '^Error in : ' "$work/agent.log"; then
 fi
 say "Close Quorvane: the agent ended"
 
-# ---- 5: the Win32 desktop on a display (Xvfb) ------------------------------------------------
+# ---- 5: the MSI, as a deployment script runs it ---------------------------------------------
+msi=$win/packages/quorvane-agent.msi
+[[ -f $msi ]] || fail "no MSI at $msi"
+program_files="$WINEPREFIX/drive_c/Program Files/Quorvane"
+program_data="$WINEPREFIX/drive_c/ProgramData/Quorvane"
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+msi_port=$(free_port)
+[[ $msi_port != "$server_port" ]] || msi_port=$(( msi_port + 1 ))
+timeout 300 "$wine" msiexec /i "$(winpath "$msi")" SERVERIP=127.0.0.1 CONNECTPORT="$server_port" \
+  LISTENPORT="$msi_port" /qn > "$work/msi-install.log" 2>&1 || { cat "$work/msi-install.log" >&2; fail "msiexec /i"; }
+[[ -f $program_files/QuorvanePro.exe ]] || fail "the MSI installed no Program Files\\Quorvane\\QuorvanePro.exe"
+printf 'ServerIP:127.0.0.1\r\nConnectPortNumber:%s\r\nListenPortNumber:%s\r\n' "$server_port" "$msi_port" \
+  > "$work/want-settings.txt"
+cmp -s "$work/want-settings.txt" "$program_files/clientSettings.txt" ||
+  { od -c "$program_files/clientSettings.txt" >&2; fail "clientSettings.txt does not hold the MSI's properties"; }
+run_value=$(timeout 60 "$wine" reg query "$run_key" /v QuorvanePro 2>/dev/null | tr -d '\r' |
+            sed -n 's/^ *QuorvanePro *REG_SZ *//p')
+[[ -n $run_value ]] || fail "no Run key value QuorvanePro"
+say "msiexec /i: program, settings from SERVERIP/CONNECTPORT/LISTENPORT, Run key $run_value"
+
+# The Run key's command, as Windows starts it at log-on.
+mapfile -t run_args < <(python3 -c 'import shlex, sys; print("\n".join(shlex.split(sys.argv[1])))' "$run_value")
+msi_audit=$program_data/127.0.0.1.dat
+before=$(stamp)
+timeout 300 "$wine" "${run_args[@]}" > "$work/msi-agent.log" 2>&1 &
+msi_agent=$!
+pids+=($msi_agent)
+msi_uploaded() {
+  [[ $(stamp) != "$before" && -f $msi_audit ]] && (( $(stat -c %s "$stored") == $(stat -c %s "$msi_audit") + 2 ))
+}
+sleep 1.1  # a later modification time than the last upload's
+wait_for 120 msi_uploaded || { cat "$work/msi-agent.log" >&2; fail "no upload from the MSI-installed agent"; }
+wait_for 30 listens "$msi_port" || fail "the MSI-installed agent does not listen on $msi_port"
+"$host/bin/quorvane-audit" dump "$stored" > "$work/stored3.json" || fail "the MSI agent's audit does not decode"
+check_audit "$work/stored3.json" || fail "the MSI agent's upload"
+say "the installed agent (audit and lock in ProgramData\\Quorvane) uploaded to the server"
+
+# Uninstalling ends the running agent first.
+timeout 300 "$wine" msiexec /x "$(winpath "$msi")" /qn > "$work/msi-remove.log" 2>&1 \
+  || { cat "$work/msi-remove.log" >&2; fail "msiexec /x"; }
+[[ ! -e $program_files ]] || { ls -la "$program_files" >&2; fail "msiexec /x left Program Files\\Quorvane"; }
+[[ ! -e $program_data ]] || { ls -laR "$program_data" >&2; fail "msiexec /x left ProgramData\\Quorvane"; }
+if timeout 60 "$wine" reg query "$run_key" /v QuorvanePro > /dev/null 2>&1; then
+  fail "msiexec /x left the Run key value"
+fi
+msi_ended() { ! kill -0 "$msi_agent" 2>/dev/null; }
+wait_for 60 msi_ended || fail "msiexec /x did not end the running agent"
+say "msiexec /x: the running agent ended; program, settings, audit file, lock and Run key removed"
+
+# ---- 6: the Win32 desktop on a display (Xvfb) ------------------------------------------------
 # A prefix of its own: a Wine session that began without a display keeps
 # none for its later programs.
 log=$work/desktop.log
