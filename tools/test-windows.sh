@@ -250,6 +250,7 @@ msi_uploaded() {
 sleep 1.1  # a later modification time than the last upload's
 wait_for 120 msi_uploaded || { cat "$work/msi-agent.log" >&2; fail "no upload from the MSI-installed agent"; }
 wait_for 30 listens "$msi_port" || fail "the MSI-installed agent does not listen on $msi_port"
+[[ -e $program_data/QuorvanePro.lock ]] || fail "no lock file in ProgramData\\Quorvane"
 "$host/bin/quorvane-audit" dump "$stored" > "$work/stored3.json" || fail "the MSI agent's audit does not decode"
 check_audit "$work/stored3.json" || fail "the MSI agent's upload"
 say "the installed agent (audit and lock in ProgramData\\Quorvane) uploaded to the server"
