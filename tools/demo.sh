@@ -40,8 +40,13 @@ echo "demo: working folder $work"
 
 # The server: its own folder, a free port, the report library beside it.
 listens() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-port=$(( 20000 + RANDOM % 20000 ))
-while listens "$port"; do port=$(( port + 1 )); done
+# Ports below the ephemeral range (32768 up), so no outgoing connection holds one.
+free_port() {
+  local p=$(( 20000 + RANDOM % 12000 ))
+  while listens "$p" || [[ $p == "${1:-}" ]]; do p=$(( 20000 + RANDOM % 12000 )); done
+  echo "$p"
+}
+port=$(free_port)
 printf 'ListenPortNumber:%s\r\n' "$port" > "$server/serverSettings.txt"
 if [[ -f $bin/Dovrel.so ]]; then cp "$bin/Dovrel.so" "$server/"; fi
 "$bin/QuorvaneServer" --dir "$server" --headless 2> "$work/server.log" &
@@ -53,7 +58,7 @@ fi
 echo "demo: QuorvaneServer (pid $server_pid) listens on 127.0.0.1:$port"
 
 # A real agent of this machine.
-agent_port=$(( 20000 + $$ % 20000 ))
+agent_port=$(free_port "$port")
 printf 'ServerIP:127.0.0.1\r\nConnectPortNumber:%s\r\nListenPortNumber:%s\r\n' "$port" "$agent_port" \
   > "$work/agent/clientSettings.txt"
 "$bin/QuorvanePro" --dir "$work/agent" --power dry-run > "$work/agent.log" 2>&1 &
