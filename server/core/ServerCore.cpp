@@ -292,6 +292,7 @@ void ServerCore::storeUpload(const std::string& ip, std::string upload) {
     const std::string path = folder + ip + std::string(kDataFileExtension);
     upload += "\r\n";
     throwIfFailed(writeFileAtomically(path, upload));
+    if (storedAuditHook_) storedAuditHook_(ip, *record, path);
 
     int index = -1;
     if (std::optional<int> known = state_.findClient(ip)) {

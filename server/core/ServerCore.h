@@ -19,6 +19,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -84,6 +85,12 @@ class ServerCore : public QObject, private IntakeEvents {
   // Stores one complete upload from `ip` (the intake's completion step).
   void storeUpload(const std::string& ip, std::string upload);
 
+  // Called on the loop's thread after an upload's file is stored, before its
+  // record joins the tables: the client key, the record, the file's path.
+  using StoredAuditHook =
+      std::function<void(const std::string& key, const AuditRecord& record, const std::string& path)>;
+  void setStoredAuditHook(StoredAuditHook hook) { storedAuditHook_ = std::move(hook); }
+
   const std::string& appPath() const { return appPath_; }
   const std::string& settingsFile() const { return settingsFile_; }
   const std::string& reportsPath() const { return reportsPath_; }
@@ -139,6 +146,7 @@ class ServerCore : public QObject, private IntakeEvents {
   bool loading_ = false;
   bool intakeOff_ = false;
   QString activity_;
+  StoredAuditHook storedAuditHook_;
 };
 
 // Decodes one upload (the stored-file form of exactly one audit record).

@@ -55,13 +55,33 @@ Expected<std::int32_t> parseWholeNumber(std::string_view key, std::string_view v
   return static_cast<std::int32_t>(number);
 }
 
+// The index keys: their value is the whole text after the first ":".
+bool readIndexKey(std::string_view line, IndexSettings& index) {
+  static const std::pair<std::string_view, std::string IndexSettings::*> kKeys[] = {
+      {"IndexDatabase", &IndexSettings::database}, {"IndexFile", &IndexSettings::file},
+      {"IndexHost", &IndexSettings::host},         {"IndexPort", &IndexSettings::port},
+      {"IndexName", &IndexSettings::name},         {"IndexUser", &IndexSettings::user},
+      {"IndexPasswordFile", &IndexSettings::passwordFile}};
+  const auto colon = line.find(':');
+  const std::string_view key = line.substr(0, colon);
+  for (const auto& [name, member] : kKeys) {
+    if (key != name) continue;
+    std::string_view value = colon == std::string_view::npos ? std::string_view{} : line.substr(colon + 1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+    index.*member = std::string(value);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 Expected<ServerSettings> parseServerSettings(std::string_view text) {
   ServerSettings settings;
   for (std::string_view line : split(text, '\n')) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty()) continue;
+    if (line.empty() || readIndexKey(line, settings.index)) continue;
     const std::vector<std::string_view> fields = split(line, ':');
     std::int32_t* target = nullptr;
     if (fields[0] == "ConnectPortNumber") {

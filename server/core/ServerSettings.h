@@ -8,6 +8,18 @@
 // 9 for a missing ":"). A key that does not appear leaves its port at 0.
 // Lines end in CR LF; a lone LF also ends a line (a file edited on this
 // platform), and the CR of a CR LF never becomes part of a value.
+//
+// The index database has keys of its own (all optional; the value is the
+// whole text after the first ":", so a path may hold ":"):
+//   IndexDatabase      "sqlite" (the default), "postgresql" or "off"
+//   IndexFile          SQLite: the database file (default: QuorvaneIndex.sqlite
+//                      in the program folder)
+//   IndexHost, IndexPort, IndexName, IndexUser
+//                      PostgreSQL: host or Unix-socket folder, port, database, user
+//   IndexPasswordFile  PostgreSQL: a file whose first line is the password;
+//                      without it the environment's QUORVANE_INDEX_PASSWORD.
+// The password itself never stands in this file. The values are checked when
+// the index opens, so a wrong one never stops the intake.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +32,14 @@ namespace quorvane {
 
 inline constexpr long kErrOverflow = 6;
 
+struct IndexSettings {
+  std::string database, file, host, port, name, user, passwordFile;  // as written
+};
+
 struct ServerSettings {
   std::int32_t connectPort = 0;  // read and kept; requests use each audit's port
   std::int32_t listenPort = 0;
+  IndexSettings index;
 };
 
 Expected<ServerSettings> parseServerSettings(std::string_view text);

@@ -1,0 +1,360 @@
+// The index database, the same suite on SQLite and on a real PostgreSQL
+// server that the test starts itself: change log per stored audit (one named
+// row per kind of change), identity moves, the application search with
+// version operators, stale machines, the schema version, and the catch-up
+// from DataStore after a server that stored a file but died before indexing it.
+#include "server/core/AuditIndex.h"
+
+#include <gtest/gtest.h>
+#include <utime.h>
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include <functional>
+
+#include "common/AuditRecordIO.h"
+#include "server/core/IndexService.h"
+#include "server/testsupport/PostgresCluster.h"
+#include "server/testsupport/QtTestSupport.h"
+
+namespace quorvane {
+namespace {
+
+using testing::TempFolder;
+
+constexpr std::int64_t kDay = 86'400'000;
+constexpr std::int64_t kT0 = 1'700'000'000'000;  // Nov 2023
+
+// One cluster for the whole run, started on first use, stopped at exit.
+testing::PostgresCluster* cluster() {
+  static testing::PostgresCluster* c = [] {
+    auto* made = new testing::PostgresCluster;
+    const Status st = made->start();
+    if (!st) std::fprintf(stderr, "%s\n", st.description().c_str());
+    return made;
+  }();
+  return c;
+}
+
+class ClusterStopper : public ::testing::Environment {
+ public:
+  void TearDown() override { delete cluster(); }
+};
+const auto* const kStopper = ::testing::AddGlobalTestEnvironment(new ClusterStopper);
+
+AuditRecord machine(const std::string& host, const std::string& windowsId) {
+  AuditRecord r;
+  r.Software.Windows.OperatingSystem = "Microsoft Windows 98";
+  r.Software.Windows.Version = "4.10 A Build 2222";
+  r.Software.Windows.WindowsID = windowsId;
+  r.Software.Applications = Array<ApplicationInfo>({{"Mozilla Firefox", "", "Mozilla", "", "119.0.1", ""},
+                                                    {"7-Zip", "", "Igor Pavlov", "", "9.20", ""},
+                                                    {"", "", "", "", "", ""}});
+  r.Hardware.Processor.CPUVersion = "GenuineIntel";
+  r.Hardware.Memory.TotalPhysicalMemory = "130,472 KBytes";
+  r.Hardware.Drives = Array<DriveInfo>({{"C:\\", "Fixed drive", "", "", "20,003,794,944 Bytes", "", "", ""}, {}});
+  r.Hardware.Network.Hostname = host;
+  r.Hardware.Network.DomainName = "workgroup";
+  r.AuditDate = "01/12/2023 09:00:00";
+  return r;
+}
+
+class AuditIndexTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    testing::ensureCoreApplication();
+    if (GetParam() == "sqlite") {
+      where.sqlitePath = folder.path() + "index.sqlite";
+    } else {
+      if (!cluster()->running()) GTEST_SKIP() << "no PostgreSQL test cluster (see the message above)";
+      Expected<IndexDatabase> db = cluster()->createDatabase();
+      ASSERT_TRUE(db.ok()) << db.status().description();
+      where = *db;
+    }
+    index = std::make_unique<AuditIndex>(where);
+    ASSERT_TRUE(index->open().ok());
+  }
+
+  std::vector<AuditChange> changesOf(const std::string& address) {
+    Expected<std::vector<ChangeEntry>> h = index->history(address);
+    EXPECT_TRUE(h.ok()) << h.status().description();
+    std::vector<AuditChange> out;
+    if (h) {
+      for (const ChangeEntry& e : *h) out.push_back(e.change);
+    }
+    return out;
+  }
+
+  void index3(const std::string& address, const AuditRecord& r, std::int64_t at) {
+    const Status st = index->indexAudit(address, r, at);
+    ASSERT_TRUE(st.ok()) << st.description();
+  }
+
+  void storeFile(const std::string& address, const AuditRecord& r, std::int64_t mtimeMs) {
+    folder.write("DataStore/" + address + ".dat", encodeStoredAudit(r) + "\r\n");
+    const std::string path = folder.dataStore() + address + ".dat";
+    utimbuf times{static_cast<time_t>(mtimeMs / 1000), static_cast<time_t>(mtimeMs / 1000)};
+    ASSERT_EQ(::utime(path.c_str(), &times), 0);
+  }
+
+  TempFolder folder;
+  IndexDatabase where;
+  std::unique_ptr<AuditIndex> index;
+};
+
+struct RecordChange {
+  const char* name;
+  std::function<void(AuditRecord&)> change;
+  std::vector<AuditChange> expected;
+};
+
+ApplicationInfo app(const char* name, const char* version) { return {name, "", "", "", version, ""}; }
+
+const RecordChange kRecordChanges[] = {
+    {"same_audit_again", [](AuditRecord&) {}, {}},
+    {"install", [](AuditRecord& r) { r.Software.Applications.items.insert(r.Software.Applications.items.begin(), app("Adobe Reader", "7.0")); },
+     {{"installed", "Adobe Reader", "", "7.0"}}},
+    {"remove", [](AuditRecord& r) { r.Software.Applications.items.erase(r.Software.Applications.items.begin() + 1); },
+     {{"removed", "7-Zip", "9.20", ""}}},
+    {"upgrade", [](AuditRecord& r) { r.Software.Applications.items[0].DisplayVersion = "120.0"; },
+     {{"upgraded", "Mozilla Firefox", "119.0.1", "120.0"}}},
+    {"downgrade", [](AuditRecord& r) { r.Software.Applications.items[1].DisplayVersion = "4.65"; },
+     {{"downgraded", "7-Zip", "9.20", "4.65"}}},
+    {"same_version_twice", [](AuditRecord& r) { r.Software.Applications.items.insert(r.Software.Applications.items.begin(), app("7-Zip", "9.20")); },
+     {{"installed", "7-Zip", "", "9.20"}}},
+    {"renamed", [](AuditRecord& r) { r.Software.Applications.items[1].DisplayName = "7-Zip (x64)"; },
+     {{"removed", "7-Zip", "9.20", ""}, {"installed", "7-Zip (x64)", "", "9.20"}}},
+    {"memory", [](AuditRecord& r) { r.Hardware.Memory.TotalPhysicalMemory = "261,544 KBytes"; },
+     {{"memory", "", "130,472 KBytes", "261,544 KBytes"}}},
+    {"drive_added", [](AuditRecord& r) { r.Hardware.Drives.items.insert(r.Hardware.Drives.items.begin(), DriveInfo{"D:\\", "", "", "", "650 Bytes", "", "", ""}); },
+     {{"drive added", "D:\\", "", "650 Bytes"}}},
+    {"accented_name", [](AuditRecord& r) { r.Software.Applications.items[1].DisplayName = "Caf\xe9 7"; },
+     {{"removed", "7-Zip", "9.20", ""}, {"installed", "Caf\xc3\xa9 7", "", "9.20"}}},
+};
+
+
+TEST_P(AuditIndexTest, EveryKindOfChangeIsLoggedOnce) {
+  for (const RecordChange& row : kRecordChanges) {
+    SCOPED_TRACE(row.name);
+    const std::string address = std::string("127.0.9.") + std::to_string(&row - kRecordChanges + 1);
+    AuditRecord r = machine(std::string("PC-") + row.name, std::string("ID-") + row.name);
+    index3(address, r, kT0);
+    EXPECT_TRUE(changesOf(address).empty()) << "a first audit has nothing to compare with";
+    row.change(r);
+    index3(address, r, kT0 + kDay);
+    EXPECT_EQ(changesOf(address), row.expected);
+    index3(address, r, kT0 + kDay);  // the same file again (catch-up after live indexing)
+    EXPECT_EQ(changesOf(address), row.expected);
+  }
+}
+
+TEST_P(AuditIndexTest, HistoryIsNewestFirstWithDatesAndSince) {
+  AuditRecord r = machine("PC-1", "ID-1");
+  index3("127.0.9.1", r, kT0);
+  r.Software.Applications.items[0].DisplayVersion = "120.0";
+  r.AuditDate = "02/12/2023 09:00:00";
+  index3("127.0.9.1", r, kT0 + kDay);
+  r.Hardware.Memory.TotalPhysicalMemory = "1 KBytes";
+  r.AuditDate = "03/12/2023 09:00:00";
+  index3("127.0.9.1", r, kT0 + 2 * kDay);
+  Expected<std::vector<ChangeEntry>> all = index->history("127.0.9.1");
+  ASSERT_TRUE(all.ok());
+  ASSERT_EQ(all->size(), 2u);
+  EXPECT_EQ((*all)[0].change.kind, "memory");
+  EXPECT_EQ((*all)[0].auditDate, "03/12/2023 09:00:00");
+  EXPECT_EQ((*all)[0].receivedMs, kT0 + 2 * kDay);
+  EXPECT_EQ((*all)[1].change.kind, "upgraded");
+  Expected<std::vector<ChangeEntry>> recent = index->history("127.0.9.1", kT0 + 2 * kDay);
+  ASSERT_TRUE(recent.ok());
+  EXPECT_EQ(recent->size(), 1u);
+  EXPECT_TRUE(index->history("127.0.9.200")->empty());
+}
+
+TEST_P(AuditIndexTest, IdentityMoveLinksHistoriesAndKeepsTheOldAddress) {
+  AuditRecord r = machine("PC-MOVER", "ID-MOVER");
+  index3("127.0.9.1", r, kT0);
+  r.Software.Applications.items[1].DisplayVersion = "16.02";
+  index3("127.0.9.1", r, kT0 + kDay);
+  r.Software.Applications.items[0].DisplayVersion = "120.0";
+  index3("127.0.9.2", r, kT0 + 2 * kDay);  // same machine, new address
+
+  const std::vector<AuditChange> expected = {{"moved", "127.0.9.1", "127.0.9.1", "127.0.9.2"},
+                                             {"upgraded", "Mozilla Firefox", "119.0.1", "120.0"},
+                                             {"upgraded", "7-Zip", "9.20", "16.02"}};
+  EXPECT_EQ(changesOf("127.0.9.2"), expected);
+  EXPECT_EQ(changesOf("127.0.9.1"), expected) << "both addresses share one history";
+  Expected<std::vector<MachineEntry>> moved = index->moved();
+  ASSERT_TRUE(moved.ok());
+  ASSERT_EQ(moved->size(), 2u);
+  EXPECT_EQ((*moved)[0].address, "127.0.9.1");
+  EXPECT_EQ((*moved)[0].movedTo, "127.0.9.2");
+  EXPECT_EQ((*moved)[1].movedTo, "");
+  Expected<std::vector<FoundApplication>> found = index->find({"firefox", VersionOp::Any, ""});
+  ASSERT_TRUE(found.ok());
+  ASSERT_EQ(found->size(), 1u) << "the old address no longer answers for the machine";
+  EXPECT_EQ((*found)[0].address, "127.0.9.2");
+}
+
+struct NoMoveRow {
+  const char* name;
+  const char* host;
+  const char* windowsId;
+};
+TEST_P(AuditIndexTest, OnlyTheSameIdAndHostNameIsAMove) {
+  const NoMoveRow rows[] = {{"other_host", "PC-OTHER", "ID-SHARED"},
+                            {"unknown_id", "PC-SHARED", "Unknown or None"},
+                            {"empty_id", "PC-SHARED", ""}};
+  int n = 0;
+  for (const NoMoveRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string a = "127.0.8." + std::to_string(++n), b = "127.0.7." + std::to_string(n);
+    const std::string id = row.windowsId == std::string("ID-SHARED") ? "ID-SHARED" : row.windowsId;
+    index3(a, machine("PC-SHARED", id), kT0);
+    index3(b, machine(row.host, row.windowsId), kT0 + kDay);
+    EXPECT_TRUE(changesOf(b).empty());
+  }
+  EXPECT_TRUE(index->moved()->empty());
+}
+
+TEST_P(AuditIndexTest, FindMatchesNamePartsAndVersionOperators) {
+  const char* versions[] = {"115.0", "119.0.1", "120.0"};
+  for (int i = 0; i < 3; ++i) {
+    AuditRecord r = machine("PC-" + std::to_string(i), "ID-" + std::to_string(i));
+    r.Software.Applications.items[0].DisplayVersion = versions[i];
+    r.Software.Applications.items[1].DisplayName = "100%_Tool";
+    index3("127.0.9." + std::to_string(i + 1), r, kT0);
+  }
+  struct Row {
+    const char* query;
+    std::vector<std::string> addresses;
+  };
+  const Row rows[] = {{"FireFox < 120", {"127.0.9.1", "127.0.9.2"}},
+                      {"firefox >= 119.0.1", {"127.0.9.2", "127.0.9.3"}},
+                      {"mozilla firefox = 120.0", {"127.0.9.3"}},
+                      {"fox", {"127.0.9.1", "127.0.9.2", "127.0.9.3"}},
+                      {"firefox > 120", {"127.0.9.3"}},
+                      {"firefox < 100", {}},
+                      {"0%_t", {"127.0.9.1", "127.0.9.2", "127.0.9.3"}},
+                      {"0%x", {}},
+                      {"_", {"127.0.9.1", "127.0.9.2", "127.0.9.3"}},
+                      {"netscape", {}}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.query);
+    Expected<FindQuery> q = parseFindQuery(row.query);
+    ASSERT_TRUE(q.ok());
+    Expected<std::vector<FoundApplication>> found = index->find(*q);
+    ASSERT_TRUE(found.ok()) << found.status().description();
+    std::vector<std::string> addresses;
+    for (const auto& f : *found) addresses.push_back(f.address);
+    EXPECT_EQ(addresses, row.addresses);
+  }
+}
+
+TEST_P(AuditIndexTest, StaleListsMachinesNotHeardFrom) {
+  index3("127.0.9.1", machine("OLD", "ID-OLD"), kT0);
+  index3("127.0.9.2", machine("NEW", "ID-NEW"), kT0 + 10 * kDay);
+  Expected<std::vector<MachineEntry>> stale = index->stale(5, kT0 + 11 * kDay);
+  ASSERT_TRUE(stale.ok());
+  ASSERT_EQ(stale->size(), 1u);
+  EXPECT_EQ((*stale)[0].address, "127.0.9.1");
+  EXPECT_EQ((*stale)[0].hostName, "OLD");
+  EXPECT_EQ(index->stale(20, kT0 + 11 * kDay)->size(), 0u);
+}
+
+TEST_P(AuditIndexTest, ReopenKeepsDataAndANewerSchemaIsRefused) {
+  index3("127.0.9.1", machine("PC", "ID"), kT0);
+  index.reset();
+  {
+    AuditIndex again(where);
+    ASSERT_TRUE(again.open().ok());
+    ASSERT_TRUE(again.machine("127.0.9.1")->has_value());
+    EXPECT_EQ((*again.machine("127.0.9.1"))->os, "Microsoft Windows 98 4.10 A Build 2222");
+  }
+  {
+    const QString name = "schema-poke";
+    {
+      QSqlDatabase db = QSqlDatabase::addDatabase(GetParam() == "sqlite" ? "QSQLITE" : "QPSQL", name);
+      db.setDatabaseName(QString::fromStdString(GetParam() == "sqlite" ? where.sqlitePath : where.name));
+      db.setHostName(QString::fromStdString(where.host)), db.setUserName(QString::fromStdString(where.user));
+      ASSERT_TRUE(db.open());
+      QSqlQuery(db).exec("UPDATE schema_version SET version = 999");
+      db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+  }
+  AuditIndex newer(where);
+  const Status st = newer.open();
+  EXPECT_FALSE(st.ok());
+  EXPECT_NE(st.description().find("newer than this program"), std::string::npos) << st.description();
+}
+
+TEST_P(AuditIndexTest, CatchUpIndexesWhatTheServerStoredButNeverIndexed) {
+  AuditRecord a = machine("PC-A", "ID-A"), b = machine("PC-B", "ID-B");
+  storeFile("127.0.9.1", a, kT0);
+  storeFile("127.0.9.2", b, kT0);
+  folder.write("DataStore/127.0.9.3.dat", "not an audit");
+  Expected<CatchUpResult> first = catchUpIndex(*index, folder.path());
+  ASSERT_TRUE(first.ok()) << first.status().description();
+  EXPECT_EQ(first->files, 3);
+  EXPECT_EQ(first->indexed, 2);
+  EXPECT_EQ(first->unreadable, 1);
+  EXPECT_EQ(catchUpIndex(*index, folder.path())->indexed, 0) << "nothing newer than the index";
+
+  // The server stored A's new audit and was killed before the index write.
+  a.Software.Applications.items[0].DisplayVersion = "120.0";
+  a.Software.Applications.items.erase(a.Software.Applications.items.begin() + 1);
+  storeFile("127.0.9.1", a, kT0 + kDay);
+  Expected<CatchUpResult> second = catchUpIndex(*index, folder.path());
+  ASSERT_TRUE(second.ok());
+  EXPECT_EQ(second->indexed, 1);
+  const std::vector<AuditChange> expected = {{"removed", "7-Zip", "9.20", ""},
+                                             {"upgraded", "Mozilla Firefox", "119.0.1", "120.0"}};
+  EXPECT_EQ(changesOf("127.0.9.1"), expected);
+  EXPECT_EQ((*index->machine("127.0.9.1"))->lastSeenMs, kT0 + kDay);
+}
+
+TEST_P(AuditIndexTest, CatchUpTakesFilesOldestFirstSoAMoveIsSeen) {
+  AuditRecord r = machine("PC-M", "ID-M");
+  storeFile("127.0.9.9", r, kT0 + kDay);  // the new address sorts first by name
+  storeFile("127.0.9.10", r, kT0);
+  ASSERT_TRUE(catchUpIndex(*index, folder.path()).ok());
+  Expected<std::optional<MachineEntry>> old = index->machine("127.0.9.10");
+  ASSERT_TRUE(old.ok() && old->has_value());
+  EXPECT_EQ((*old)->movedTo, "127.0.9.9");
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, AuditIndexTest, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& info) { return info.param; });
+
+TEST(FindQueryTest, ParsesNamesAndOperators) {
+  struct Row {
+    const char* text;
+    bool ok;
+    const char* name;
+    VersionOp op;
+    const char* version;
+  };
+  const Row rows[] = {{"firefox < 120", true, "firefox", VersionOp::Less, "120"},
+                      {"  Adobe Reader  ", true, "Adobe Reader", VersionOp::Any, ""},
+                      {"7-Zip>=9.20", true, "7-Zip", VersionOp::GreaterEqual, "9.20"},
+                      {"x <= 1", true, "x", VersionOp::LessEqual, "1"},
+                      {"x = 1", true, "x", VersionOp::Equal, "1"},
+                      {"x > 1", true, "x", VersionOp::Greater, "1"},
+                      {"< 120", false, "", VersionOp::Any, ""},
+                      {"firefox <", false, "", VersionOp::Any, ""},
+                      {"firefox << 1", false, "", VersionOp::Any, ""},
+                      {"", false, "", VersionOp::Any, ""}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    Expected<FindQuery> q = parseFindQuery(row.text);
+    ASSERT_EQ(q.ok(), row.ok);
+    if (!row.ok) continue;
+    EXPECT_EQ(q->name, row.name);
+    EXPECT_EQ(q->op, row.op);
+    EXPECT_EQ(q->version, row.version);
+  }
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,238 @@
+#include "server/core/IndexService.h"
+
+#include <QPointer>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "common/AuditRecordIO.h"
+#include "server/core/ServerCore.h"
+#include "server/core/modMisc.h"
+
+namespace quorvane {
+namespace {
+
+Status settingError(const std::string& text) { return Status::Error(kErrIndexDatabase, "Index database: " + text); }
+
+Expected<std::string> readPassword(const IndexSettings& s) {
+  if (s.passwordFile.empty()) {
+    const char* env = std::getenv(kIndexPasswordVariable);
+    return std::string(env ? env : "");
+  }
+  std::ifstream in(s.passwordFile, std::ios::binary);
+  if (!in) return settingError("cannot read the password file " + s.passwordFile);
+  std::string line;
+  std::getline(in, line);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+Expected<std::string> readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Status::Error(kErrIndexDatabase, "cannot read " + path);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+Expected<std::optional<IndexDatabase>> resolveIndexDatabase(const IndexSettings& s, const std::string& appPath) {
+  IndexDatabase db;
+  if (s.database == "off") return std::optional<IndexDatabase>{};
+  if (s.database.empty() || s.database == "sqlite") {
+    db.sqlitePath = s.file.empty() ? getAppPath(appPath) + std::string(kIndexFileName) : s.file;
+    return std::optional<IndexDatabase>(db);
+  }
+  if (s.database != "postgresql") {
+    return settingError("IndexDatabase is \"" + s.database + "\"; it takes sqlite, postgresql or off");
+  }
+  db.kind = IndexDatabase::Kind::PostgreSQL;
+  db.host = s.host, db.name = s.name, db.user = s.user;
+  if (!s.port.empty()) {
+    const bool digits = std::all_of(s.port.begin(), s.port.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits || s.port.size() > 5 || std::stoi(s.port) > 65535) return settingError("IndexPort is not a port");
+    db.port = std::stoi(s.port);
+  }
+  if (db.name.empty()) return settingError("IndexName (the database) is missing");
+  Expected<std::string> password = readPassword(s);
+  if (!password) return password.status();
+  db.password = std::move(*password);
+  return std::optional<IndexDatabase>(db);
+}
+
+std::int64_t fileTimeMs(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  return std::int64_t{st.st_mtim.tv_sec} * 1000 + st.st_mtim.tv_nsec / 1'000'000;
+}
+
+Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPath, int batchSize) {
+  CatchUpResult result;
+  Expected<std::map<std::string, std::int64_t>> indexed = index.indexedTimes();
+  if (!indexed) return indexed.status();
+  struct Pending {
+    std::int64_t time;
+    std::string key, path;
+  };
+  std::vector<Pending> pending;
+  const DataFileListing listing = getFileCount(appPath);
+  for (const std::string& path : listing.noDataFiles ? std::vector<std::string>{} : listing.paths) {
+    ++result.files;
+    const std::string key = clientKeyOfDataFile(path);
+    const std::int64_t time = fileTimeMs(path);
+    const auto it = indexed->find(key);
+    if (time >= 0 && (it == indexed->end() || it->second != time)) pending.push_back({time, key, path});
+  }
+  std::sort(pending.begin(), pending.end(),
+            [](const Pending& a, const Pending& b) { return std::tie(a.time, a.key) < std::tie(b.time, b.key); });
+  int inBatch = 0;
+  for (const Pending& p : pending) {
+    Expected<std::string> bytes = readFile(p.path);
+    Expected<AuditRecord> record = bytes ? decodeStoredAudit(*bytes) : Expected<AuditRecord>(bytes.status());
+    if (!record) {
+      ++result.unreadable;
+      continue;
+    }
+    if (inBatch == 0) {
+      if (Status st = index.beginBatch(); !st) return st;
+    }
+    if (Status st = index.indexAudit(p.key, *record, p.time); !st) {
+      index.rollbackBatch();
+      return st;
+    }
+    ++result.indexed;
+    if (++inBatch == batchSize) {
+      inBatch = 0;
+      if (Status st = index.commitBatch(); !st) return st;
+    }
+  }
+  if (inBatch > 0) {
+    if (Status st = index.commitBatch(); !st) return st;
+  }
+  return result;
+}
+
+IndexWriter::IndexWriter(IndexDatabase where, std::string appPath, ProblemFn onProblem)
+    : where_(std::move(where)), appPath_(std::move(appPath)), onProblem_(std::move(onProblem)) {}
+
+IndexWriter::~IndexWriter() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void IndexWriter::start() {
+  if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+}
+
+void IndexWriter::submit(std::string address, AuditRecord record, std::int64_t storedAtMs) {
+  {
+    std::lock_guard lock(mutex_);
+    if (queue_.size() >= kMaxQueued) {
+      ++counters_.dropped;
+      return;
+    }
+    queue_.push_back({std::move(address), std::move(record), storedAtMs});
+  }
+  wake_.notify_one();
+}
+
+bool IndexWriter::waitIdle(int timeoutMs) {
+  std::unique_lock lock(mutex_);
+  return idle_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return queue_.empty() && !busy_; });
+}
+
+IndexWriter::Counters IndexWriter::counters() const {
+  std::lock_guard lock(mutex_);
+  return counters_;
+}
+
+void IndexWriter::problem(const Status& why) {
+  bool report = false;
+  {
+    std::lock_guard lock(mutex_);
+    open_ = false;
+    if (!reported_) report = reported_ = true, ++counters_.problemsReported;
+  }
+  if (report && onProblem_) onProblem_(why);
+}
+
+// Opens the index when it is not open and catches up with DataStore.
+bool IndexWriter::ensureOpen(AuditIndex& index) {
+  if (open_) return true;
+  if (Status st = index.open(); !st) {
+    problem(st);
+    return false;
+  }
+  Expected<CatchUpResult> caught = catchUpIndex(index, appPath_);
+  if (!caught) {
+    problem(caught.status());
+    return false;
+  }
+  std::lock_guard lock(mutex_);
+  open_ = true;
+  reported_ = false;
+  counters_.caughtUp += caught->indexed;
+  return true;
+}
+
+void IndexWriter::run() {
+  auto index = std::make_unique<AuditIndex>(where_);
+  ensureOpen(*index);
+  std::unique_lock lock(mutex_);
+  busy_ = false;
+  idle_.notify_all();
+  while (true) {
+    wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    if (queue_.empty()) break;  // stopping with nothing left
+    Job job = std::move(queue_.front());
+    queue_.pop_front();
+    busy_ = true;
+    lock.unlock();
+    bool done = false;
+    if (ensureOpen(*index)) {
+      const Status st = index->indexAudit(job.address, job.record, job.storedAtMs);
+      if (!st) {
+        index = std::make_unique<AuditIndex>(where_);  // a fresh connection next time
+        problem(st);
+      }
+      done = st.ok();
+    }
+    lock.lock();
+    ++(done ? counters_.indexed : counters_.failed);
+    busy_ = false;
+    if (queue_.empty()) idle_.notify_all();
+  }
+  index.reset();
+}
+
+std::unique_ptr<IndexWriter> attachIndexWriter(ServerCore& core) {
+  static constexpr std::string_view kWhere = "QuorvaneServer.AuditIndex";
+  Expected<ServerSettings> settings = readServerSettings(core.appPath());
+  if (!settings) return nullptr;  // start-up reports the settings file itself
+  Expected<std::optional<IndexDatabase>> where = resolveIndexDatabase(settings->index, core.appPath());
+  if (!where) {
+    core.reportError(kWhere, where.status().number(), where.status().description(), 0);
+    return nullptr;
+  }
+  if (!*where) return nullptr;
+  QPointer<ServerCore> guard(&core);
+  auto writer = std::make_unique<IndexWriter>(**where, core.appPath(), [guard](const Status& why) {
+    QMetaObject::invokeMethod(guard, [guard, why] {
+      if (guard) guard->reportError(kWhere, why.number(), why.description() + " (the audits are stored; the index catches up later)", 0);
+    }, Qt::QueuedConnection);
+  });
+  IndexWriter* w = writer.get();
+  core.setStoredAuditHook([w](const std::string& key, const AuditRecord& record, const std::string& path) {
+    w->submit(key, record, fileTimeMs(path));
+  });
+  writer->start();
+  return writer;
+}
+
+}  // namespace quorvane

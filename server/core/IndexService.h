@@ -1,0 +1,104 @@
+// IndexService: the index database at work beside the server.
+//
+// resolveIndexDatabase turns the settings' index keys into a database to
+// open (the password from its file or the environment). catchUpIndex brings
+// an open index up to date with DataStore: every data file whose modification
+// time differs from the one indexed for its address is indexed again, oldest
+// first, in batches. IndexWriter does that on a thread of its own with a
+// connection of its own: start() opens the index and catches up; submit()
+// queues one stored audit and never waits for the database. A database that
+// cannot be opened or written is reported once through `onProblem` (on the
+// writer's thread) and the audits go on being stored; the writer opens the
+// index again with the next audit, catches up (which also indexes what it had
+// to drop) and reports again only after it worked once more.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "common/AuditRecord.h"
+#include "common/Status.h"
+#include "server/core/AuditIndex.h"
+#include "server/core/ServerSettings.h"
+
+namespace quorvane {
+
+inline constexpr const char* kIndexPasswordVariable = "QUORVANE_INDEX_PASSWORD";
+
+// nullopt when the settings turn the index off.
+Expected<std::optional<IndexDatabase>> resolveIndexDatabase(const IndexSettings& settings,
+                                                            const std::string& appPath);
+
+// The modification time of a file in milliseconds since the epoch (-1 when
+// it cannot be read).
+std::int64_t fileTimeMs(const std::string& path);
+
+struct CatchUpResult {
+  int files = 0;     // data files in DataStore
+  int indexed = 0;   // indexed again
+  int unreadable = 0;  // could not be read or decoded (left out)
+};
+Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPath, int batchSize = 250);
+
+class IndexWriter {
+ public:
+  using ProblemFn = std::function<void(const Status&)>;
+  IndexWriter(IndexDatabase where, std::string appPath, ProblemFn onProblem);
+  ~IndexWriter();  // finishes the queue, then stops the thread
+  IndexWriter(const IndexWriter&) = delete;
+  IndexWriter& operator=(const IndexWriter&) = delete;
+
+  void start();
+  // Queues one stored audit; drops it (catch-up repairs that) when the queue
+  // holds kMaxQueued audits already.
+  void submit(std::string address, AuditRecord record, std::int64_t storedAtMs);
+  // Waits until the queue is empty and nothing is being written.
+  bool waitIdle(int timeoutMs);
+
+  static constexpr std::size_t kMaxQueued = 20000;
+  struct Counters {
+    long indexed = 0, failed = 0, dropped = 0, caughtUp = 0, problemsReported = 0;
+  };
+  Counters counters() const;
+
+ private:
+  struct Job {
+    std::string address;
+    AuditRecord record;
+    std::int64_t storedAtMs = 0;
+  };
+  void run();
+  bool ensureOpen(AuditIndex& index);
+  void problem(const Status& why);
+
+  IndexDatabase where_;
+  std::string appPath_;
+  ProblemFn onProblem_;
+  mutable std::mutex mutex_;
+  std::condition_variable wake_, idle_;
+  std::deque<Job> queue_;
+  bool busy_ = true;  // until the first catch-up is done
+  bool stopping_ = false;
+  bool reported_ = false;
+  bool open_ = false;
+  Counters counters_;
+  std::thread thread_;
+};
+
+class ServerCore;
+
+// Reads the core's settings file, and unless the index is off, starts a
+// writer that indexes every audit the core stores (its hook) and reports a
+// database problem once through the core's error report. Call before
+// core.start(); nullptr when the index is off or its settings are wrong (then
+// reported).
+std::unique_ptr<IndexWriter> attachIndexWriter(ServerCore& core);
+
+}  // namespace quorvane
