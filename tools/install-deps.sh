@@ -9,6 +9,7 @@ set -euo pipefail
 want=(cmake g++ make pkg-config python3 zlib1g-dev libasio-dev qt6-base-dev libcups2-dev
       nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev hwdata
       libxml2-utils iproute2
+      libqt6sql6-sqlite libqt6sql6-psql  # the index database's drivers
       fonts-dejavu-core)  # a monospace font: the console's TAB-aligned views line up
 if [[ "${1:-build}" == "test" ]]; then
   want+=(clang xvfb xauth)
@@ -18,6 +19,8 @@ if [[ "${1:-build}" == "test" ]]; then
   want+=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64)
   # the packages: CPack's dependency list, lintian, systemd-analyze, the MSI
   want+=(dpkg-dev lintian systemd wixl msitools)
+  # the index tests start a PostgreSQL server of their own
+  want+=(postgresql)
 fi
 
 missing=()

@@ -265,7 +265,7 @@ Status AuditIndex::Impl::indexOne(const std::string& address, const AuditRecord&
   MachineSnapshot before;
   bool known = false, sameApps = false;
   if (find.next()) {
-    if (find.value(2).toLongLong() == storedAtMs) return Status::Ok();  // indexed already
+    if (find.value(2).toLongLong() > storedAtMs) return Status::Ok();  // a newer one is indexed
     id = find.value(0).toLongLong(), identity = find.value(1).toLongLong(), known = true;
     if (Status st = loadSnapshot(id, before); !st) return st;
     sameApps = sameBag(before.applications, now.applications);

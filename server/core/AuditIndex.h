@@ -85,8 +85,10 @@ class AuditIndex {
   static int schemaVersion();
 
   // Indexes the audit stored for `address` at `storedAtMs` (the file's
-  // modification time). An audit already indexed with the same time is
-  // skipped. One transaction, or part of the caller's batch.
+  // modification time). An audit older than the one indexed for the address
+  // is skipped (a late job after the catch-up took the newer file); one as
+  // old is compared again (file times are coarse: two uploads may share one).
+  // One transaction, or part of the caller's batch.
   Status indexAudit(const std::string& address, const AuditRecord& record, std::int64_t storedAtMs);
   Status beginBatch();
   Status commitBatch();

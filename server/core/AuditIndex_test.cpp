@@ -149,6 +149,20 @@ TEST_P(AuditIndexTest, EveryKindOfChangeIsLoggedOnce) {
   }
 }
 
+TEST_P(AuditIndexTest, AnOlderAuditArrivingLateIsSkipped) {
+  AuditRecord r = machine("PC-1", "ID-1");
+  AuditRecord newer = r;
+  newer.Software.Applications.items[0].DisplayVersion = "120.0";
+  index3("127.0.9.1", newer, kT0 + kDay);
+  index3("127.0.9.1", r, kT0);
+  EXPECT_TRUE(changesOf("127.0.9.1").empty());
+  Expected<std::vector<FoundApplication>> found = index->find({"firefox", VersionOp::Any, ""});
+  ASSERT_TRUE(found.ok() && found->size() == 1u);
+  EXPECT_EQ((*found)[0].version, "120.0");
+  index3("127.0.9.1", r, kT0 + kDay);  // as old as the indexed one: compared
+  EXPECT_EQ(changesOf("127.0.9.1"), (std::vector<AuditChange>{{"downgraded", "Mozilla Firefox", "120.0", "119.0.1"}}));
+}
+
 TEST_P(AuditIndexTest, HistoryIsNewestFirstWithDatesAndSince) {
   AuditRecord r = machine("PC-1", "ID-1");
   index3("127.0.9.1", r, kT0);

@@ -25,6 +25,8 @@ std::string serverUsage() {
          "       QuorvaneServer [FOLDERS] --headless\n"
          "       QuorvaneServer [FOLDERS] --send CAPTION --to IP[,IP...] [--message TEXT]\n"
          "       QuorvaneServer [FOLDERS] --screenshot OUTDIR\n"
+         "       QuorvaneServer [FOLDERS] --find QUERY | --history IP [--since YYYY-MM-DD]\n"
+         "                      | --stale DAYS | --moved  [--format text|csv|json]\n"
          "FOLDERS: [--dir DIR] [--settings FILE] [--reports DIR]: the program folder\n"
          "(DataStore; by default the executable's folder), the settings file (by\n"
          "default serverSettings.txt in the program folder) and the folder of the\n"

@@ -4,6 +4,8 @@
 //   QuorvaneServer [FOLDERS] --headless            no window; runs until SIGTERM/SIGINT
 //   QuorvaneServer [FOLDERS] --send CAPTION --to IP[,IP...] [--message TEXT]
 //   QuorvaneServer [FOLDERS] --screenshot OUTDIR   saves the window's tabs as PNG
+//   QuorvaneServer [FOLDERS] --find|--history|--stale|--moved ...
+//                                                  asks the index (IndexMode.h)
 //
 // FOLDERS: [--dir DIR] [--settings FILE] [--reports DIR]
 // --dir replaces the program folder for everything kept beside the program;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "common/Text8.h"
+#include "server/core/IndexService.h"
 #include "server/core/ServerCore.h"
 #include "server/core/ServerTexts.h"
 
@@ -44,6 +45,7 @@ void quitEventLoopOnTermination() {
 int runHeadless(const ServerOptions&, const ServerFolders& folders) {
   StderrMessageSink sink;
   ServerCore core(folders, sink);
+  const std::unique_ptr<IndexWriter> index = attachIndexWriter(core);
   quitEventLoopOnTermination();
   StartupView view;
   if (!core.start(view).ok()) return 1;

@@ -1,7 +1,8 @@
 // ConsoleModes: the server without a window, on a QCoreApplication that the
 // caller has created.
 //
-// runHeadless: start-up, intake and command machinery, message boxes as
+// runHeadless: start-up, intake and command machinery, the index writer
+// (unless the settings turn the index off), message boxes as
 // blocks on standard error; runs until SIGTERM or SIGINT, then returns 0. A
 // start-up failure (the port in use, a bad settings file) returns 1.
 // runSend: loads DataStore without listening, ticks the rows of the given

@@ -58,6 +58,25 @@ TEST_P(SettingsParseTest, Parses) {
 INSTANTIATE_TEST_SUITE_P(Lines, SettingsParseTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(SettingsIndexKeysTest, IndexKeysTakeTheWholeValueAndLeavePortsAlone) {
+  Expected<ServerSettings> s = parseServerSettings(
+      "ListenPortNumber:5000\r\nIndexDatabase: postgresql \r\nIndexHost:/run/postgresql\r\nIndexPort:5433\r\n"
+      "IndexName:inventory\r\nIndexUser:quorvane\r\nIndexPasswordFile:/etc/quorvane/pw:1\r\n"
+      "IndexFile:\r\nindexdatabase:off\r\n");
+  ASSERT_TRUE(s.ok()) << s.status().description();
+  EXPECT_EQ(s->listenPort, 5000);
+  EXPECT_EQ(s->index.database, "postgresql");
+  EXPECT_EQ(s->index.host, "/run/postgresql");
+  EXPECT_EQ(s->index.port, "5433");
+  EXPECT_EQ(s->index.name, "inventory");
+  EXPECT_EQ(s->index.user, "quorvane");
+  EXPECT_EQ(s->index.passwordFile, "/etc/quorvane/pw:1");
+  EXPECT_EQ(s->index.file, "");
+  Expected<ServerSettings> bare = parseServerSettings("IndexDatabase\r\nIndexPort:not checked here\r\n");
+  ASSERT_TRUE(bare.ok()) << "index values are checked when the index opens, never at start-up";
+  EXPECT_EQ(bare->index.database, "");
+}
+
 TEST(SettingsFileTest, MissingFileIsCreatedEmpty) {
   testing::TempFolder dir;
   Expected<ServerSettings> s = readServerSettings(dir.path());

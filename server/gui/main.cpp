@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "server/core/CommandLine.h"
 #include "server/core/ConsoleModes.h"
+#include "server/core/IndexMode.h"
+#include "server/core/IndexService.h"
 #include "server/core/ReportMode.h"
 #include "server/core/ServerCore.h"
 #include "server/gui/GuiMessageSink.h"
@@ -25,6 +28,7 @@ int runWindow(const ServerOptions& options) {
   const bool screenshot = options.mode == ServerOptions::Mode::Screenshot;
   GuiMessageSink sink(screenshot);
   ServerCore core(programFolder(options), sink);
+  std::unique_ptr<IndexWriter> index = screenshot ? nullptr : attachIndexWriter(core);
   frmMain window(core);
   sink.setParent(&window);
   window.show();
@@ -52,6 +56,15 @@ int main(int argc, char** argv) {
     }
     QCoreApplication app(argc, argv);
     return runReportMode(*report, QCoreApplication::applicationDirPath().toStdString());
+  }
+  if (isIndexCommandLine(args)) {
+    Expected<IndexQueryOptions> query = parseIndexCommandLine(args);
+    if (!query) {
+      std::fprintf(stderr, "QuorvaneServer: %s\n%s", query.status().description().c_str(), indexUsage().c_str());
+      return kExitUsage;
+    }
+    QCoreApplication app(argc, argv);
+    return runIndexMode(*query, QCoreApplication::applicationDirPath().toStdString());
   }
   Expected<ServerOptions> parsed = parseServerCommandLine(args);
   if (!parsed) {
