@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
@@ -33,10 +34,10 @@ const std::vector<std::vector<const char*>>& migrations() {
           "CREATE INDEX machines_windows_id ON machines (windows_id, host_name)",
           "CREATE TABLE drives (machine_id BIGINT NOT NULL, name TEXT NOT NULL, size TEXT NOT NULL)",
           "CREATE INDEX drives_machine ON drives (machine_id)",
-          "CREATE TABLE app_names (id {ID}, name TEXT NOT NULL UNIQUE, name_lower TEXT NOT NULL)",
-          "CREATE TABLE applications (machine_id BIGINT NOT NULL, name_id BIGINT NOT NULL,"
-          " version TEXT NOT NULL, publisher TEXT NOT NULL)",
-          "CREATE INDEX applications_machine ON applications (machine_id)",
+          "CREATE TABLE app_names (id {ID}, name TEXT NOT NULL, publisher TEXT NOT NULL,"
+          " name_lower TEXT NOT NULL, UNIQUE (name, publisher))",
+          "CREATE TABLE applications (machine_id BIGINT NOT NULL, seq INTEGER NOT NULL, name_id BIGINT NOT NULL,"
+          " version TEXT NOT NULL, PRIMARY KEY (machine_id, seq)) {CLUSTERED}",
           "CREATE INDEX applications_name ON applications (name_id)",
           "CREATE TABLE changes (id {ID}, identity BIGINT NOT NULL, address TEXT NOT NULL,"
           " audit_date TEXT NOT NULL, received BIGINT NOT NULL, kind TEXT NOT NULL, subject TEXT NOT NULL,"
@@ -85,7 +86,9 @@ struct AuditIndex::Impl {
   IndexDatabase where;
   QString connection;
   bool batch = false;
-  std::unordered_map<std::string, qlonglong> nameIds;  // application name -> app_names.id
+  std::unordered_map<std::string, qlonglong> nameIds;  // name NUL publisher -> app_names.id
+  std::unordered_map<std::string, QSqlQuery> statements;  // the writer's, prepared once per connection
+  std::unordered_map<std::size_t, QSqlQuery> insertStatements;  // rows per statement -> INSERT
 
   QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
   bool postgres() const { return where.kind == IndexDatabase::Kind::PostgreSQL; }
@@ -108,13 +111,21 @@ struct AuditIndex::Impl {
     return query;
   }
 
+  // A statement of the write path, prepared once per connection.
+  QSqlQuery& cached(const std::string& sql) {
+    auto it = statements.find(sql);
+    if (it == statements.end()) it = statements.emplace(sql, prepare(sql.c_str())).first;
+    return it->second;
+  }
+
   Status run(QSqlQuery& query, const char* what) const {
     if (!query.exec()) return failed(query, what);
     return Status::Ok();
   }
 
   Status migrate();
-  Expected<qlonglong> nameId(const std::string& name);
+  Expected<qlonglong> nameId(const IndexedApplication& app);
+  Status insertApplications(qlonglong machineId, const std::vector<IndexedApplication>& apps);
   Status loadSnapshot(qlonglong machineId, MachineSnapshot& out);
   Status writeLatest(qlonglong machineId, const MachineSnapshot& snap, bool sameApplications);
   Status addChanges(qlonglong identity, const std::string& address, const std::string& auditDate,
@@ -125,6 +136,7 @@ struct AuditIndex::Impl {
 
 Status AuditIndex::Impl::migrate() {
   const QString id = postgres() ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY";
+  const QString clustered = postgres() ? "" : "WITHOUT ROWID";
   if (Status st = exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"); !st) return st;
   QSqlQuery read(db());
   if (!read.exec("SELECT version FROM schema_version")) return failed(read, "reading the schema version");
@@ -142,7 +154,7 @@ Status AuditIndex::Impl::migrate() {
   for (; version < known; ++version) {
     if (!db().transaction()) return failed(db().lastError(), "starting the migration");
     for (const char* statement : migrations()[static_cast<std::size_t>(version)]) {
-      if (Status st = exec(QString::fromLatin1(statement).replace("{ID}", id)); !st) {
+      if (Status st = exec(QString::fromLatin1(statement).replace("{ID}", id).replace("{CLUSTERED}", clustered)); !st) {
         db().rollback();
         return st;
       }
@@ -157,67 +169,90 @@ Status AuditIndex::Impl::migrate() {
   return Status::Ok();
 }
 
-Expected<qlonglong> AuditIndex::Impl::nameId(const std::string& name) {
-  if (auto it = nameIds.find(name); it != nameIds.end()) return it->second;
-  QSqlQuery find = prepare("SELECT id FROM app_names WHERE name = ?");
-  find.addBindValue(q(name));
+Expected<qlonglong> AuditIndex::Impl::nameId(const IndexedApplication& app) {
+  const std::string key = app.name + '\0' + app.publisher;
+  if (auto it = nameIds.find(key); it != nameIds.end()) return it->second;
+  QSqlQuery& find = cached("SELECT id FROM app_names WHERE name = ? AND publisher = ?");
+  find.addBindValue(q(app.name)), find.addBindValue(q(app.publisher));
   if (Status st = run(find, "looking up an application name"); !st) return st;
-  if (find.next()) return nameIds[name] = find.value(0).toLongLong();
-  QSqlQuery add = prepare("INSERT INTO app_names (name, name_lower) VALUES (?, ?) RETURNING id");
-  add.addBindValue(q(name));
-  add.addBindValue(q(name).toLower());
+  if (find.next()) {
+    const qlonglong id = find.value(0).toLongLong();
+    find.finish();
+    return nameIds[key] = id;
+  }
+  QSqlQuery& add = cached("INSERT INTO app_names (name, publisher, name_lower) VALUES (?, ?, ?) RETURNING id");
+  add.addBindValue(q(app.name)), add.addBindValue(q(app.publisher)), add.addBindValue(q(app.name).toLower());
   if (Status st = run(add, "adding an application name"); !st) return st;
   if (!add.next()) return Status::Error(kErrIndexDatabase, "Index database: no key for a new application name");
-  return nameIds[name] = add.value(0).toLongLong();
+  const qlonglong id = add.value(0).toLongLong();
+  add.finish();
+  return nameIds[key] = id;
+}
+
+// Many rows per statement: the per-statement cost dominates a row's.
+Status AuditIndex::Impl::insertApplications(qlonglong machineId, const std::vector<IndexedApplication>& apps) {
+  constexpr std::size_t kRowsPerStatement = 100;
+  for (std::size_t start = 0; start < apps.size(); start += kRowsPerStatement) {
+    const std::size_t n = std::min(kRowsPerStatement, apps.size() - start);
+    QSqlQuery& insert = insertStatements[n];
+    if (!insert.isValid() && insert.lastQuery().isEmpty()) {
+      std::string sql = "INSERT INTO applications (machine_id, seq, name_id, version) VALUES (?, ?, ?, ?)";
+      for (std::size_t k = 1; k < n; ++k) sql += ", (?, ?, ?, ?)";
+      insert = prepare(sql.c_str());
+    }
+    for (std::size_t k = start; k < start + n; ++k) {
+      Expected<qlonglong> nid = nameId(apps[k]);
+      if (!nid) return nid.status();
+      insert.addBindValue(machineId), insert.addBindValue(static_cast<int>(k));
+      insert.addBindValue(*nid), insert.addBindValue(q(apps[k].version));
+    }
+    if (Status st = run(insert, "writing applications"); !st) return st;
+  }
+  return Status::Ok();
 }
 
 Status AuditIndex::Impl::loadSnapshot(qlonglong machineId, MachineSnapshot& out) {
-  QSqlQuery m = prepare("SELECT os, processor, memory FROM machines WHERE id = ?");
+  QSqlQuery& m = cached("SELECT os, processor, memory FROM machines WHERE id = ?");
   m.addBindValue(machineId);
   if (Status st = run(m, "reading a machine"); !st) return st;
   if (m.next()) {
     out.os = s(m.value(0)), out.processor = s(m.value(1)), out.memory = s(m.value(2));
   }
-  QSqlQuery d = prepare("SELECT name, size FROM drives WHERE machine_id = ?");
+  m.finish();
+  QSqlQuery& d = cached("SELECT name, size FROM drives WHERE machine_id = ?");
   d.addBindValue(machineId);
   if (Status st = run(d, "reading drives"); !st) return st;
   while (d.next()) out.drives[s(d.value(0))] = s(d.value(1));
-  QSqlQuery a = prepare(
-      "SELECT n.name, a.version, a.publisher FROM applications a JOIN app_names n ON n.id = a.name_id"
+  d.finish();
+  QSqlQuery& a = cached(
+      "SELECT n.name, a.version, n.publisher FROM applications a JOIN app_names n ON n.id = a.name_id"
       " WHERE a.machine_id = ?");
   a.addBindValue(machineId);
   if (Status st = run(a, "reading applications"); !st) return st;
   while (a.next()) out.applications.push_back({s(a.value(0)), s(a.value(1)), s(a.value(2))});
+  a.finish();
   return Status::Ok();
 }
 
 Status AuditIndex::Impl::writeLatest(qlonglong machineId, const MachineSnapshot& snap, bool sameApplications) {
-  QSqlQuery clearDrives = prepare("DELETE FROM drives WHERE machine_id = ?");
+  QSqlQuery& clearDrives = cached("DELETE FROM drives WHERE machine_id = ?");
   clearDrives.addBindValue(machineId);
   if (Status st = run(clearDrives, "clearing drives"); !st) return st;
-  QSqlQuery drive = prepare("INSERT INTO drives (machine_id, name, size) VALUES (?, ?, ?)");
+  QSqlQuery& drive = cached("INSERT INTO drives (machine_id, name, size) VALUES (?, ?, ?)");
   for (const auto& [name, size] : snap.drives) {
     drive.addBindValue(machineId), drive.addBindValue(q(name)), drive.addBindValue(q(size));
     if (Status st = run(drive, "writing a drive"); !st) return st;
   }
   if (sameApplications) return Status::Ok();
-  QSqlQuery clearApps = prepare("DELETE FROM applications WHERE machine_id = ?");
+  QSqlQuery& clearApps = cached("DELETE FROM applications WHERE machine_id = ?");
   clearApps.addBindValue(machineId);
   if (Status st = run(clearApps, "clearing applications"); !st) return st;
-  QSqlQuery app = prepare("INSERT INTO applications (machine_id, name_id, version, publisher) VALUES (?, ?, ?, ?)");
-  for (const IndexedApplication& a : snap.applications) {
-    Expected<qlonglong> nid = nameId(a.name);
-    if (!nid) return nid.status();
-    app.addBindValue(machineId), app.addBindValue(*nid), app.addBindValue(q(a.version));
-    app.addBindValue(q(a.publisher));
-    if (Status st = run(app, "writing an application"); !st) return st;
-  }
-  return Status::Ok();
+  return insertApplications(machineId, snap.applications);
 }
 
 Status AuditIndex::Impl::addChanges(qlonglong identity, const std::string& address, const std::string& auditDate,
                                     std::int64_t receivedMs, const std::vector<AuditChange>& changes) {
-  QSqlQuery add = prepare(
+  QSqlQuery& add = cached(
       "INSERT INTO changes (identity, address, audit_date, received, kind, subject, old_value, new_value)"
       " VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
   for (const AuditChange& c : changes) {
@@ -258,15 +293,17 @@ Status AuditIndex::Impl::indexOne(const std::string& address, const AuditRecord&
   const std::string windowsId = utf8(record.Software.Windows.WindowsID), auditDate = utf8(record.AuditDate);
   const MachineSnapshot now = utf8Snapshot(record);
 
-  QSqlQuery find = prepare("SELECT id, identity, stored_at FROM machines WHERE address = ?");
+  QSqlQuery& find = cached("SELECT id, identity, stored_at FROM machines WHERE address = ?");
   find.addBindValue(q(address));
   if (Status st = run(find, "looking up a machine"); !st) return st;
   qlonglong id = 0, identity = 0;
   MachineSnapshot before;
   bool known = false, sameApps = false;
   if (find.next()) {
-    if (find.value(2).toLongLong() > storedAtMs) return Status::Ok();  // a newer one is indexed
+    const bool newerIndexed = find.value(2).toLongLong() > storedAtMs;
     id = find.value(0).toLongLong(), identity = find.value(1).toLongLong(), known = true;
+    find.finish();
+    if (newerIndexed) return Status::Ok();
     if (Status st = loadSnapshot(id, before); !st) return st;
     sameApps = sameBag(before.applications, now.applications);
   }
@@ -278,17 +315,18 @@ Status AuditIndex::Impl::indexOne(const std::string& address, const AuditRecord&
     qlonglong fromId = 0;
     std::string fromAddress;
     if (!isUnknown(windowsId)) {
-      QSqlQuery from = prepare(
+      QSqlQuery& from = cached(
           "SELECT id, identity, address FROM machines WHERE windows_id = ? AND host_name = ?"
           " AND moved_to IS NULL AND address <> ? ORDER BY last_seen DESC");
       from.addBindValue(q(windowsId)), from.addBindValue(q(host)), from.addBindValue(q(address));
       if (Status st = run(from, "looking for a moved machine"); !st) return st;
       if (from.next()) {
         fromId = from.value(0).toLongLong(), identity = from.value(1).toLongLong(), fromAddress = s(from.value(2));
+        from.finish();
         if (Status st = loadSnapshot(fromId, before); !st) return st;
       }
     }
-    QSqlQuery add = prepare(
+    QSqlQuery& add = cached(
         "INSERT INTO machines (address, identity, first_seen, last_seen, stored_at) VALUES (?, ?, ?, ?, ?) RETURNING id");
     add.addBindValue(q(address)), add.addBindValue(identity), add.addBindValue(qlonglong{storedAtMs});
     add.addBindValue(qlonglong{storedAtMs}), add.addBindValue(qlonglong{storedAtMs});
@@ -299,10 +337,10 @@ Status AuditIndex::Impl::indexOne(const std::string& address, const AuditRecord&
     if (fromId == 0) {
       identity = id;
     } else {
-      QSqlQuery mark = prepare("UPDATE machines SET moved_to = ? WHERE id = ?");
+      QSqlQuery& mark = cached("UPDATE machines SET moved_to = ? WHERE id = ?");
       mark.addBindValue(q(address)), mark.addBindValue(fromId);
       if (Status st = run(mark, "marking a machine moved"); !st) return st;
-      QSqlQuery drop = prepare("DELETE FROM applications WHERE machine_id = ?");  // latest lists only
+      QSqlQuery& drop = cached("DELETE FROM applications WHERE machine_id = ?");  // latest lists only
       drop.addBindValue(fromId);
       if (Status st = run(drop, "clearing a moved machine's applications"); !st) return st;
       changes.push_back({std::string(change::kMoved), fromAddress, fromAddress, address});
@@ -313,7 +351,7 @@ Status AuditIndex::Impl::indexOne(const std::string& address, const AuditRecord&
     changes = diffSnapshots(before, now);
   }
 
-  QSqlQuery update = prepare(
+  QSqlQuery& update = cached(
       "UPDATE machines SET identity = ?, host_name = ?, domain = ?, windows_id = ?, last_seen = ?, stored_at = ?,"
       " audit_date = ?, os = ?, processor = ?, memory = ?, drives = ? WHERE id = ?");
   for (const QVariant& v : {QVariant(identity), QVariant(q(host)), QVariant(q(domain)), QVariant(q(windowsId)),
@@ -351,6 +389,8 @@ AuditIndex::AuditIndex(IndexDatabase where) : d_(std::make_unique<Impl>()) {
 }
 
 AuditIndex::~AuditIndex() {
+  d_->statements.clear();
+  d_->insertStatements.clear();
   const QString name = d_->connection;
   if (QSqlDatabase::contains(name)) {
     {
@@ -387,13 +427,16 @@ Status AuditIndex::open() {
   }
   if (!db.open()) return d_->failed(db.lastError(), "cannot open");
   if (!pg) {
-    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA foreign_keys=OFF"}) {
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-65536",
+                                "PRAGMA temp_store=MEMORY"}) {
       if (Status st = d_->exec(pragma); !st) return st;
     }
   } else {
     if (Status st = d_->exec("SET client_min_messages TO WARNING"); !st) return st;
   }
   d_->nameIds.clear();
+  d_->statements.clear();
+  d_->insertStatements.clear();
   return d_->migrate();
 }
 
@@ -438,21 +481,32 @@ Expected<std::map<std::string, std::int64_t>> AuditIndex::indexedTimes() {
   return out;
 }
 
+// Two steps: the (few) matching names first, then their rows by index, so
+// that no plan ever scans every application row.
 Expected<std::vector<FoundApplication>> AuditIndex::find(const FindQuery& fq) {
   QString pattern = q(fq.name).toLower();
   pattern.replace("\\", "\\\\").replace("%", "\\%").replace("_", "\\_");
-  QSqlQuery query = d_->prepare(
-      "SELECT m.address, m.host_name, m.domain, n.name, a.version, a.publisher"
-      " FROM app_names n JOIN applications a ON a.name_id = n.id JOIN machines m ON m.id = a.machine_id"
-      " WHERE n.name_lower LIKE ? ESCAPE '\\' AND m.moved_to IS NULL");
-  query.addBindValue("%" + pattern + "%");
-  if (Status st = d_->run(query, "finding applications"); !st) return st;
+  QSqlQuery names = d_->prepare("SELECT id, name, publisher FROM app_names WHERE name_lower LIKE ? ESCAPE '\\'");
+  names.addBindValue("%" + pattern + "%");
+  if (Status st = d_->run(names, "finding application names"); !st) return st;
+  std::unordered_map<qlonglong, std::pair<std::string, std::string>> byId;
+  QStringList ids;
+  while (names.next()) {
+    byId[names.value(0).toLongLong()] = {s(names.value(1)), s(names.value(2))};
+    ids << names.value(0).toString();
+  }
   std::vector<FoundApplication> out;
+  if (ids.isEmpty()) return out;
+  QSqlQuery query = d_->prepare(("SELECT m.address, m.host_name, m.domain, a.name_id, a.version"
+                                 " FROM applications a JOIN machines m ON m.id = a.machine_id"
+                                 " WHERE a.name_id IN (" + ids.join(',').toStdString() + ") AND m.moved_to IS NULL")
+                                    .c_str());
+  if (Status st = d_->run(query, "finding applications"); !st) return st;
   while (query.next()) {
     std::string version = s(query.value(4));
     if (!versionMatches(version, fq.op, fq.version)) continue;
-    out.push_back({s(query.value(0)), s(query.value(1)), s(query.value(2)), s(query.value(3)), std::move(version),
-                   s(query.value(5))});
+    const auto& [name, publisher] = byId[query.value(3).toLongLong()];
+    out.push_back({s(query.value(0)), s(query.value(1)), s(query.value(2)), name, std::move(version), publisher});
   }
   std::sort(out.begin(), out.end(), [](const FoundApplication& a, const FoundApplication& b) {
     return std::tie(a.address, a.application, a.version) < std::tie(b.address, b.application, b.version);
