@@ -9,6 +9,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
+#include <nlohmann/json.hpp>
 #include <tuple>
 #include <unordered_map>
 
@@ -38,7 +39,6 @@ const std::vector<std::vector<const char*>>& migrations() {
           " name_lower TEXT NOT NULL, UNIQUE (name, publisher))",
           "CREATE TABLE applications (machine_id BIGINT NOT NULL, seq INTEGER NOT NULL, name_id BIGINT NOT NULL,"
           " version TEXT NOT NULL, PRIMARY KEY (machine_id, seq)) {CLUSTERED}",
-          "CREATE INDEX applications_name ON applications (name_id)",
           "CREATE TABLE changes (id {ID}, identity BIGINT NOT NULL, address TEXT NOT NULL,"
           " audit_date TEXT NOT NULL, received BIGINT NOT NULL, kind TEXT NOT NULL, subject TEXT NOT NULL,"
           " old_value TEXT NOT NULL, new_value TEXT NOT NULL)",
@@ -49,6 +49,8 @@ const std::vector<std::vector<const char*>>& migrations() {
 }
 
 std::atomic<int> connectionSerial{0};
+
+const QString kCreateNameIndex = "CREATE INDEX IF NOT EXISTS applications_name ON applications (name_id)";
 
 bool isUnknown(const std::string& id) { return id.empty() || id == "Unknown or None"; }
 
@@ -88,7 +90,6 @@ struct AuditIndex::Impl {
   bool batch = false;
   std::unordered_map<std::string, qlonglong> nameIds;  // name NUL publisher -> app_names.id
   std::unordered_map<std::string, QSqlQuery> statements;  // the writer's, prepared once per connection
-  std::unordered_map<std::size_t, QSqlQuery> insertStatements;  // rows per statement -> INSERT
 
   QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
   bool postgres() const { return where.kind == IndexDatabase::Kind::PostgreSQL; }
@@ -189,26 +190,25 @@ Expected<qlonglong> AuditIndex::Impl::nameId(const IndexedApplication& app) {
   return nameIds[key] = id;
 }
 
-// Many rows per statement: the per-statement cost dominates a row's.
+// All rows in one statement, from one JSON array of [name id, version]: the
+// cost of binding values one by one would dominate a row's.
 Status AuditIndex::Impl::insertApplications(qlonglong machineId, const std::vector<IndexedApplication>& apps) {
-  constexpr std::size_t kRowsPerStatement = 100;
-  for (std::size_t start = 0; start < apps.size(); start += kRowsPerStatement) {
-    const std::size_t n = std::min(kRowsPerStatement, apps.size() - start);
-    QSqlQuery& insert = insertStatements[n];
-    if (!insert.isValid() && insert.lastQuery().isEmpty()) {
-      std::string sql = "INSERT INTO applications (machine_id, seq, name_id, version) VALUES (?, ?, ?, ?)";
-      for (std::size_t k = 1; k < n; ++k) sql += ", (?, ?, ?, ?)";
-      insert = prepare(sql.c_str());
-    }
-    for (std::size_t k = start; k < start + n; ++k) {
-      Expected<qlonglong> nid = nameId(apps[k]);
-      if (!nid) return nid.status();
-      insert.addBindValue(machineId), insert.addBindValue(static_cast<int>(k));
-      insert.addBindValue(*nid), insert.addBindValue(q(apps[k].version));
-    }
-    if (Status st = run(insert, "writing applications"); !st) return st;
+  if (apps.empty()) return Status::Ok();
+  nlohmann::json rows = nlohmann::json::array();
+  for (const IndexedApplication& app : apps) {
+    Expected<qlonglong> nid = nameId(app);
+    if (!nid) return nid.status();
+    rows.push_back({*nid, app.version});
   }
-  return Status::Ok();
+  QSqlQuery& insert = cached(
+      postgres() ? "INSERT INTO applications (machine_id, seq, name_id, version)"
+                   " SELECT ?, t.n - 1, (t.e->>0)::bigint, t.e->>1"
+                   " FROM json_array_elements(?::json) WITH ORDINALITY AS t(e, n)"
+                 : "INSERT INTO applications (machine_id, seq, name_id, version)"
+                   " SELECT ?, key, value->>0, value->>1 FROM json_each(?)");
+  insert.addBindValue(machineId);
+  insert.addBindValue(q(rows.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)));
+  return run(insert, "writing applications");
 }
 
 Status AuditIndex::Impl::loadSnapshot(qlonglong machineId, MachineSnapshot& out) {
@@ -390,7 +390,6 @@ AuditIndex::AuditIndex(IndexDatabase where) : d_(std::make_unique<Impl>()) {
 
 AuditIndex::~AuditIndex() {
   d_->statements.clear();
-  d_->insertStatements.clear();
   const QString name = d_->connection;
   if (QSqlDatabase::contains(name)) {
     {
@@ -436,8 +435,15 @@ Status AuditIndex::open() {
   }
   d_->nameIds.clear();
   d_->statements.clear();
-  d_->insertStatements.clear();
-  return d_->migrate();
+  if (Status st = d_->migrate(); !st) return st;
+  return d_->exec(kCreateNameIndex);  // after an interrupted bulk build
+}
+
+Status AuditIndex::beginBulk() { return d_->exec("DROP INDEX IF EXISTS applications_name"); }
+
+Status AuditIndex::endBulk() {
+  d_->statements.clear();  // statements planned without the index
+  return d_->exec(kCreateNameIndex);
 }
 
 Status AuditIndex::beginBatch() {

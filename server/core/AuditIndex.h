@@ -94,6 +94,12 @@ class AuditIndex {
   Status commitBatch();
   void rollbackBatch();
 
+  // Many audits at once (a first build): the application search index is
+  // dropped while they are written and built again in one sorted pass at the
+  // end. open() builds it again should a run stop in between.
+  Status beginBulk();
+  Status endBulk();
+
   // address -> the stored time of the audit indexed for it.
   Expected<std::map<std::string, std::int64_t>> indexedTimes();
 

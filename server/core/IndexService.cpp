@@ -15,6 +15,8 @@
 namespace quorvane {
 namespace {
 
+constexpr std::size_t kBulkAudits = 500;
+
 Status settingError(const std::string& text) { return Status::Error(kErrIndexDatabase, "Index database: " + text); }
 
 Expected<std::string> readPassword(const IndexSettings& s) {
@@ -87,6 +89,11 @@ Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPa
   }
   std::sort(pending.begin(), pending.end(),
             [](const Pending& a, const Pending& b) { return std::tie(a.time, a.key) < std::tie(b.time, b.key); });
+  // A first build (or a long outage): the search index is built once at the end.
+  const bool bulk = pending.size() >= kBulkAudits;
+  if (bulk) {
+    if (Status st = index.beginBulk(); !st) return st;
+  }
   int inBatch = 0;
   for (const Pending& p : pending) {
     Expected<std::string> bytes = readFile(p.path);
@@ -110,6 +117,9 @@ Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPa
   }
   if (inBatch > 0) {
     if (Status st = index.commitBatch(); !st) return st;
+  }
+  if (bulk) {
+    if (Status st = index.endBulk(); !st) return st;
   }
   return result;
 }
