@@ -5,9 +5,10 @@
 # agent audits first and holds its upload; then all connect at once, and the
 # clock stops when every upload is in the receiver's files, byte for byte
 # (nothing lost or mixed). Prints uploads/s of both, their ratio, and the
-# server's peak memory. Loopback only.
+# server's peak memory. Loopback only. The server keeps its index database
+# (SQLite) as it does by default; INDEX=off runs it without.
 #
-#   bench/load/intake_load.sh [AGENTS] [BIN]
+#   [INDEX=off] bench/load/intake_load.sh [AGENTS] [BIN]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 agents=${1:-2000}
@@ -52,6 +53,7 @@ listens() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 server_port=$(( 20000 + RANDOM % 20000 ))
 while listens "$server_port"; do server_port=$(( server_port + 1 )); done
 printf 'ListenPortNumber:%s\r\n' "$server_port" > "$work/server/serverSettings.txt"
+if [[ "${INDEX:-}" == off ]]; then printf 'IndexDatabase:off\r\n' >> "$work/server/serverSettings.txt"; fi
 "$bin/QuorvaneServer" --dir "$work/server" --headless 2> "$work/server.err" &
 server_pid=$!
 pids+=($server_pid)

@@ -82,16 +82,18 @@ class FrmMainTest : public ::testing::Test {
 TEST_F(FrmMainTest, CaptionsTabsAndColumns) {
   EXPECT_EQ(window->windowTitle(), "Quorvane Pro  -  Server");
   QTabWidget* tabs = window->tabStrip();
-  ASSERT_EQ(tabs->count(), 3);
+  ASSERT_EQ(tabs->count(), 4);
   EXPECT_EQ(tabs->tabText(0), "  Local View  ");
   EXPECT_EQ(tabs->tabText(1), "  Global View  ");
   EXPECT_EQ(tabs->tabText(2), "  Reporting  ");
+  EXPECT_EQ(tabs->tabText(3), "  Search  ");  // the index, after the other tabs
   EXPECT_EQ(window->deviceInformationFrame()->title(), "  Device Information  ");
   QTabWidget* device = window->deviceTabs();
-  ASSERT_EQ(device->count(), 3);
+  ASSERT_EQ(device->count(), 4);
   EXPECT_EQ(device->tabText(0), "   Software   ");
   EXPECT_EQ(device->tabText(1), "   Hardware   ");
   EXPECT_EQ(device->tabText(2), "    Network   ");
+  EXPECT_EQ(device->tabText(3), "   History   ");
   EXPECT_EQ(window->reportingOptionsFrame()->title(), "  Reporting Options  ");
   for (QPlainTextEdit* area : {window->rtbSoftwareInfo(), window->rtbHardwareInfo(), window->rtbNetworkInfo()}) {
     EXPECT_TRUE(area->isReadOnly());
