@@ -27,19 +27,22 @@ constexpr std::int64_t kDay = 86'400'000;
 constexpr std::int64_t kT0 = 1'700'000'000'000;  // Nov 2023
 
 // One cluster for the whole run, started on first use, stopped at exit.
+testing::PostgresCluster* gCluster = nullptr;
 testing::PostgresCluster* cluster() {
-  static testing::PostgresCluster* c = [] {
-    auto* made = new testing::PostgresCluster;
-    const Status st = made->start();
+  if (!gCluster) {
+    gCluster = new testing::PostgresCluster;
+    const Status st = gCluster->start();
     if (!st) std::fprintf(stderr, "%s\n", st.description().c_str());
-    return made;
-  }();
-  return c;
+  }
+  return gCluster;
 }
 
 class ClusterStopper : public ::testing::Environment {
  public:
-  void TearDown() override { delete cluster(); }
+  void TearDown() override {
+    delete gCluster;
+    gCluster = nullptr;
+  }
 };
 const auto* const kStopper = ::testing::AddGlobalTestEnvironment(new ClusterStopper);
 
