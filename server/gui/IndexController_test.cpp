@@ -21,6 +21,7 @@
 #include "server/core/IndexService.h"
 #include "server/gui/frmMain.h"
 #include "server/testsupport/QtTestSupport.h"
+#include "server/testsupport/WidgetTestSupport.h"
 
 namespace quorvane {
 namespace {
@@ -29,14 +30,6 @@ using testing::RecordingSink;
 using testing::sampleRecord;
 using testing::storedForm;
 using testing::TempFolder;
-
-void ensureApplication() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "indexcontroller_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
 
 AuditRecord withApplications(AuditRecord r, std::vector<ApplicationInfo> apps) {
   apps.push_back({});
@@ -56,7 +49,7 @@ std::vector<QStringList> rowsOf(const QAbstractItemModel* model) {
 
 class IndexControllerTest : public ::testing::Test {
  protected:
-  void SetUp() override { ensureApplication(); }
+  void SetUp() override { testing::ensureWidgetApplication(); }
 
   // Two machines; 127.0.0.1 had an older audit (Firefox 118, 7-Zip) indexed
   // before its current file (Firefox 119.0.1, no 7-Zip).

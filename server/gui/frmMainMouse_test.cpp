@@ -40,6 +40,7 @@
 #include "server/core/ServerTexts.h"
 #include "server/gui/frmMain.h"
 #include "server/testsupport/QtTestSupport.h"
+#include "server/testsupport/WidgetTestSupport.h"
 
 // Failures print the texts, not their characters' bytes.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -50,14 +51,6 @@ namespace {
 using testing::RecordingSink;
 using testing::TempFolder;
 using testing::waitUntil;
-
-void ensureApplication() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "frmmainmouse_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
 
 // A machine whose every view differs from every other machine's.
 AuditRecord machine(std::uint32_t seed, const std::string& ip, const std::string& domain, int listenPort = 0) {
@@ -177,7 +170,7 @@ void clickButton(QPushButton* button) {
 
 class ConsoleTest : public ::testing::Test {
  protected:
-  void SetUp() override { ensureApplication(); }
+  void SetUp() override { testing::ensureWidgetApplication(); }
 
   void writeMachine(const AuditRecord& r) {
     dir.write("DataStore/" + r.Hardware.Network.IP + ".dat", testing::storedForm(r) + "\r\n");
@@ -559,7 +552,7 @@ TEST_F(ConsoleTest, GoAsksBeforeReplacingAReport) {
 // On a display the report library opens what it wrote; an opener that
 // fails (here a stand-in xdg-open first in PATH) is reported in the window.
 TEST_F(ConsoleTest, ReportThatCannotBeOpenedSaysSoInTheWindow) {
-  ensureApplication();
+  testing::ensureWidgetApplication();
   if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
     GTEST_SKIP() << "needs a display (runs under Xvfb)";
   }

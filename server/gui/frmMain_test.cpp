@@ -22,6 +22,7 @@
 
 #include "server/gui/frmInput.h"
 #include "server/testsupport/QtTestSupport.h"
+#include "server/testsupport/WidgetTestSupport.h"
 #include "server/testsupport/TextAreaChecks.h"
 
 namespace quorvane {
@@ -33,18 +34,10 @@ using testing::storedForm;
 using testing::TempFolder;
 using testing::waitUntil;
 
-void ensureApplication() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "frmmain_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
-
 class FrmMainTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ensureApplication();
+    testing::ensureWidgetApplication();
     AuditRecord a = sampleRecord(1, "127.0.0.1", "CORP");
     a.Hardware.Network.Hostname = "ZETA";
     AuditRecord b = sampleRecord(2, "127.0.0.2", "corp");
