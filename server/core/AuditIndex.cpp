@@ -9,7 +9,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
-#include <nlohmann/json.hpp>
+#include <cstdio>
 #include <tuple>
 #include <unordered_map>
 
@@ -52,6 +52,25 @@ std::atomic<int> connectionSerial{0};
 
 const QString kCreateNameIndex = "CREATE INDEX IF NOT EXISTS applications_name ON applications (name_id)";
 
+// A JSON string of UTF-8 text (the texts were converted from the record's
+// code page, so they are valid UTF-8).
+void appendJsonString(std::string& out, const std::string& text) {
+  out += '"';
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\', out += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+}
+
 bool isUnknown(const std::string& id) { return id.empty() || id == "Unknown or None"; }
 
 }  // namespace
@@ -89,6 +108,7 @@ struct AuditIndex::Impl {
   QString connection;
   bool batch = false;
   std::unordered_map<std::string, qlonglong> nameIds;  // name NUL publisher -> app_names.id
+  std::string nameKey;  // reused for lookups: no allocation per application
   std::unordered_map<std::string, QSqlQuery> statements;  // the writer's, prepared once per connection
 
   QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
@@ -171,8 +191,10 @@ Status AuditIndex::Impl::migrate() {
 }
 
 Expected<qlonglong> AuditIndex::Impl::nameId(const IndexedApplication& app) {
-  const std::string key = app.name + '\0' + app.publisher;
-  if (auto it = nameIds.find(key); it != nameIds.end()) return it->second;
+  nameKey.assign(app.name).push_back('\0');
+  nameKey.append(app.publisher);
+  if (auto it = nameIds.find(nameKey); it != nameIds.end()) return it->second;
+  const std::string key = nameKey;
   QSqlQuery& find = cached("SELECT id FROM app_names WHERE name = ? AND publisher = ?");
   find.addBindValue(q(app.name)), find.addBindValue(q(app.publisher));
   if (Status st = run(find, "looking up an application name"); !st) return st;
@@ -194,12 +216,16 @@ Expected<qlonglong> AuditIndex::Impl::nameId(const IndexedApplication& app) {
 // cost of binding values one by one would dominate a row's.
 Status AuditIndex::Impl::insertApplications(qlonglong machineId, const std::vector<IndexedApplication>& apps) {
   if (apps.empty()) return Status::Ok();
-  nlohmann::json rows = nlohmann::json::array();
+  std::string rows = "[";
   for (const IndexedApplication& app : apps) {
     Expected<qlonglong> nid = nameId(app);
     if (!nid) return nid.status();
-    rows.push_back({*nid, app.version});
+    if (rows.size() > 1) rows += ',';
+    rows += '[' + std::to_string(*nid) + ',';
+    appendJsonString(rows, app.version);
+    rows += ']';
   }
+  rows += ']';
   QSqlQuery& insert = cached(
       postgres() ? "INSERT INTO applications (machine_id, seq, name_id, version)"
                    " SELECT ?, t.n - 1, (t.e->>0)::bigint, t.e->>1"
@@ -207,7 +233,7 @@ Status AuditIndex::Impl::insertApplications(qlonglong machineId, const std::vect
                  : "INSERT INTO applications (machine_id, seq, name_id, version)"
                    " SELECT ?, key, value->>0, value->>1 FROM json_each(?)");
   insert.addBindValue(machineId);
-  insert.addBindValue(q(rows.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)));
+  insert.addBindValue(q(rows));
   return run(insert, "writing applications");
 }
 

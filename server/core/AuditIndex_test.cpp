@@ -132,6 +132,8 @@ const RecordChange kRecordChanges[] = {
      {{"memory", "", "130,472 KBytes", "261,544 KBytes"}}},
     {"drive_added", [](AuditRecord& r) { r.Hardware.Drives.items.insert(r.Hardware.Drives.items.begin(), DriveInfo{"D:\\", "", "", "", "650 Bytes", "", "", ""}); },
      {{"drive added", "D:\\", "", "650 Bytes"}}},
+    {"version_with_quotes_backslash_control", [](AuditRecord& r) { r.Software.Applications.items[1].DisplayVersion = "9.20 \"beta\" \\ \x01"; },
+     {{"upgraded", "7-Zip", "9.20", "9.20 \"beta\" \\ \x01"}}},
     {"accented_name", [](AuditRecord& r) { r.Software.Applications.items[1].DisplayName = "Caf\xe9 7"; },
      {{"removed", "7-Zip", "9.20", ""}, {"installed", "Caf\xc3\xa9 7", "", "9.20"}}},
 };
