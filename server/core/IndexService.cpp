@@ -124,8 +124,8 @@ Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPa
   return result;
 }
 
-IndexWriter::IndexWriter(IndexDatabase where, std::string appPath, ProblemFn onProblem)
-    : where_(std::move(where)), appPath_(std::move(appPath)), onProblem_(std::move(onProblem)) {}
+IndexWriter::IndexWriter(IndexDatabase where, std::string appPath, ProblemFn onProblem, int retryMs)
+    : where_(std::move(where)), appPath_(std::move(appPath)), onProblem_(std::move(onProblem)), retryMs_(retryMs) {}
 
 IndexWriter::~IndexWriter() {
   {
@@ -167,6 +167,7 @@ void IndexWriter::problem(const Status& why) {
   {
     std::lock_guard lock(mutex_);
     open_ = false;
+    nextAttempt_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryMs_);
     if (!reported_) report = reported_ = true, ++counters_.problemsReported;
   }
   if (report && onProblem_) onProblem_(why);
@@ -175,6 +176,10 @@ void IndexWriter::problem(const Status& why) {
 // Opens the index when it is not open and catches up with DataStore.
 bool IndexWriter::ensureOpen(AuditIndex& index) {
   if (open_) return true;
+  {
+    std::lock_guard lock(mutex_);
+    if (stopping_ || std::chrono::steady_clock::now() < nextAttempt_) return false;
+  }
   if (Status st = index.open(); !st) {
     problem(st);
     return false;
@@ -221,7 +226,7 @@ void IndexWriter::run() {
   index.reset();
 }
 
-std::unique_ptr<IndexWriter> attachIndexWriter(ServerCore& core) {
+std::unique_ptr<IndexWriter> attachIndexWriter(ServerCore& core, int retryMs) {
   static constexpr std::string_view kWhere = "QuorvaneServer.AuditIndex";
   Expected<ServerSettings> settings = readServerSettings(core.appPath());
   if (!settings) return nullptr;  // start-up reports the settings file itself
@@ -236,7 +241,7 @@ std::unique_ptr<IndexWriter> attachIndexWriter(ServerCore& core) {
     QMetaObject::invokeMethod(guard, [guard, why] {
       if (guard) guard->reportError(kWhere, why.number(), why.description() + " (the audits are stored; the index catches up later)", 0);
     }, Qt::QueuedConnection);
-  });
+  }, retryMs);
   IndexWriter* w = writer.get();
   core.setStoredAuditHook([w](const std::string& key, const AuditRecord& record, const std::string& path) {
     w->submit(key, record, fileTimeMs(path));

@@ -8,11 +8,15 @@
 // connection of its own: start() opens the index and catches up; submit()
 // queues one stored audit and never waits for the database. A database that
 // cannot be opened or written is reported once through `onProblem` (on the
-// writer's thread) and the audits go on being stored; the writer opens the
-// index again with the next audit, catches up (which also indexes what it had
-// to drop) and reports again only after it worked once more.
+// writer's thread) and the audits go on being stored; the writer tries to
+// open the index again with an audit that comes at least `retryMs` after the
+// failure (audits before that are dropped at once), catches up (which also
+// indexes what it had to drop) and reports again only after it worked once
+// more. On destruction the writer finishes its queue, or drops it while the
+// database is out of reach (the next start catches up).
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -50,7 +54,7 @@ Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPa
 class IndexWriter {
  public:
   using ProblemFn = std::function<void(const Status&)>;
-  IndexWriter(IndexDatabase where, std::string appPath, ProblemFn onProblem);
+  IndexWriter(IndexDatabase where, std::string appPath, ProblemFn onProblem, int retryMs = 30000);
   ~IndexWriter();  // finishes the queue, then stops the thread
   IndexWriter(const IndexWriter&) = delete;
   IndexWriter& operator=(const IndexWriter&) = delete;
@@ -81,6 +85,8 @@ class IndexWriter {
   IndexDatabase where_;
   std::string appPath_;
   ProblemFn onProblem_;
+  int retryMs_;
+  std::chrono::steady_clock::time_point nextAttempt_{};
   mutable std::mutex mutex_;
   std::condition_variable wake_, idle_;
   std::deque<Job> queue_;
@@ -99,6 +105,6 @@ class ServerCore;
 // database problem once through the core's error report. Call before
 // core.start(); nullptr when the index is off or its settings are wrong (then
 // reported).
-std::unique_ptr<IndexWriter> attachIndexWriter(ServerCore& core);
+std::unique_ptr<IndexWriter> attachIndexWriter(ServerCore& core, int retryMs = 30000);
 
 }  // namespace quorvane
