@@ -109,7 +109,7 @@ bool isIndexCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string indexUsage() {
-  return "Usage: QuorvaneServer [--dir DIR] --find QUERY [--format text|csv|json]\n"
+  return "Usage: QuorvaneServer [--dir DIR] [--settings FILE] --find QUERY [--format text|csv|json]\n"
          "       QuorvaneServer [--dir DIR] --history IP [--since YYYY-MM-DD] [--format ...]\n"
          "       QuorvaneServer [--dir DIR] --stale DAYS [--format ...]\n"
          "       QuorvaneServer [--dir DIR] --moved [--format ...]\n"
@@ -130,6 +130,7 @@ Expected<IndexQueryOptions> parseIndexCommandLine(const std::vector<std::string>
       continue;
     }
     if (a == "--dir") target = &o.dir;
+    else if (a == "--settings") target = &o.settingsFile;
     else if (a == "--find") target = &o.query, o.ask = IndexQueryOptions::Ask::Find, ++asks;
     else if (a == "--history") target = &o.address, o.ask = IndexQueryOptions::Ask::History, ++asks;
     else if (a == "--stale") target = &days, o.ask = IndexQueryOptions::Ask::Stale, ++asks;
@@ -194,7 +195,8 @@ int runIndexMode(const IndexQueryOptions& o, const std::string& programFolder, s
     std::fprintf(stderr, "QuorvaneServer: %s\n", why.description().c_str());
     return 1;
   };
-  Expected<ServerSettings> settings = readServerSettings(appPath);
+  Expected<ServerSettings> settings =
+      o.settingsFile.empty() ? readServerSettings(appPath) : readServerSettingsFile(o.settingsFile);
   if (!settings) return fail(settings.status());
   Expected<std::optional<IndexDatabase>> where = resolveIndexDatabase(settings->index, appPath);
   if (!where) return fail(where.status());

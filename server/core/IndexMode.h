@@ -4,6 +4,7 @@
 //   QuorvaneServer [--dir DIR] --history IP [--since YYYY-MM-DD] [--format ...]
 //   QuorvaneServer [--dir DIR] --stale DAYS         [--format ...]
 //   QuorvaneServer [--dir DIR] --moved              [--format ...]
+//   --settings FILE names the settings file, as for the other modes.
 //
 // QUERY is an application name (any part, any letter case), optionally
 // followed by an operator (< <= = >= >) and a version: 'firefox < 120'.
@@ -31,6 +32,7 @@ struct IndexQueryOptions {
   Ask ask = Ask::Find;
   Format format = Format::Text;
   std::string dir;
+  std::string settingsFile;  // empty: serverSettings.txt in the program folder
   std::string query;    // --find
   std::string address;  // --history
   std::string since;    // --history: YYYY-MM-DD, empty for all

@@ -30,6 +30,8 @@ const ParseRow kParse[] = {
     {"find_with_dir_and_json", {"--dir", "/x", "--find", "7-zip", "--format", "json"}, true, IndexQueryOptions::Ask::Find},
     {"history_since", {"--history", "127.0.0.1", "--since", "2023-12-01"}, true, IndexQueryOptions::Ask::History},
     {"stale", {"--stale", "30", "--format", "csv"}, true, IndexQueryOptions::Ask::Stale},
+    {"moved_with_settings_file", {"--settings", "/etc/q/serverSettings.txt", "--moved"}, true, IndexQueryOptions::Ask::Moved},
+    {"settings_without_file", {"--moved", "--settings"}, false, {}},
     {"moved", {"--moved"}, true, IndexQueryOptions::Ask::Moved},
     {"two_questions", {"--moved", "--stale", "3"}, false, {}},
     {"find_without_query", {"--find"}, false, {}},

@@ -228,7 +228,7 @@ void IndexWriter::run() {
 
 std::unique_ptr<IndexWriter> attachIndexWriter(ServerCore& core, int retryMs) {
   static constexpr std::string_view kWhere = "QuorvaneServer.AuditIndex";
-  Expected<ServerSettings> settings = readServerSettings(core.appPath());
+  Expected<ServerSettings> settings = readServerSettingsFile(core.settingsFile());
   if (!settings) return nullptr;  // start-up reports the settings file itself
   Expected<std::optional<IndexDatabase>> where = resolveIndexDatabase(settings->index, core.appPath());
   if (!where) {
