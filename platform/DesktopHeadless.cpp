@@ -19,10 +19,17 @@ std::string formatMessageBlock(std::string_view text, int style, std::string_vie
   return s;
 }
 
-DesktopHeadless::DesktopHeadless(std::ostream& out) : out_(out) {}
+DesktopHeadless::DesktopHeadless(std::ostream& out, TextConversion toStream)
+    : out_(out), toStream_(std::move(toStream)) {}
+
+void DesktopHeadless::write(std::string_view text) {
+  if (toStream_) out_ << toStream_(text);
+  else out_ << text;
+  out_ << std::flush;
+}
 
 int DesktopHeadless::messageBox(std::string_view text, int style, std::string_view title) {
-  out_ << formatMessageBlock(text, style, title) << std::flush;
+  write(formatMessageBlock(text, style, title));
   switch (style & 7) {
     case kMbOkCancel: return kAnswerCancel;
     case 3:  // Yes, No, Cancel
@@ -38,15 +45,13 @@ int DesktopHeadless::messageBox(std::string_view text, int style, std::string_vi
 bool DesktopHeadless::addTrayIcon(std::string_view tip, std::function<void(int)>) {
   if (!trayReported_) {
     trayReported_ = true;
-    out_ << tip << ": this desktop has no notification area; the tray icon is not shown.\n"
-         << std::flush;
+    write(std::string(tip) + ": this desktop has no notification area; the tray icon is not shown.\n");
   }
   return false;
 }
 
 void DesktopHeadless::showInputBox(std::string_view prompt, InputBoxEvents) {
-  out_ << "== input box ==\n" << prompt << "\n(no one can answer on this desktop)\n==\n"
-       << std::flush;
+  write("== input box ==\n" + std::string(prompt) + "\n(no one can answer on this desktop)\n==\n");
 }
 
 }  // namespace quorvane::platform

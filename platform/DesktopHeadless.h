@@ -6,9 +6,13 @@
 //   ==
 // and answered with its safe button (No, Cancel, or OK when that is the only
 // one). A tray icon is reported once, on the first attempt, and not shown.
+// The texts are the record's 8-bit texts; `toStream` turns each written
+// block into the stream's encoding (the Linux desktop: the locale's).
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <string>
 
 #include "platform/Desktop.h"
 
@@ -16,7 +20,8 @@ namespace quorvane::platform {
 
 class DesktopHeadless final : public Desktop {
  public:
-  explicit DesktopHeadless(std::ostream& out);
+  using TextConversion = std::function<std::string(std::string_view)>;
+  explicit DesktopHeadless(std::ostream& out, TextConversion toStream = {});
 
   int messageBox(std::string_view text, int style, std::string_view title) override;
   bool addTrayIcon(std::string_view tip, std::function<void(int)> onNotify) override;
@@ -27,7 +32,10 @@ class DesktopHeadless final : public Desktop {
   void closeInputBox() override {}
 
  private:
+  void write(std::string_view text);
+
   std::ostream& out_;
+  TextConversion toStream_;
   bool trayReported_ = false;
 };
 

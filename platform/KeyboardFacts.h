@@ -14,6 +14,17 @@
 
 namespace quorvane::platform {
 
+// The keyboard driver as a system names it without system.ini and a version
+// resource (Linux: the kernel driver of the keyboard input device). Texts in
+// the record's form; `date` and `time` are taken from `file` by the caller.
+struct KeyboardDriver {
+  std::string file;         // the driver's file, or "None" when there is no keyboard
+  std::string description;  // empty when unknown
+  std::string version;      // "major.minor.build.revision", empty when unknown
+  std::string provider;     // empty when unknown
+  friend bool operator==(const KeyboardDriver&, const KeyboardDriver&) = default;
+};
+
 class KeyboardFacts {
  public:
   virtual ~KeyboardFacts() = default;
@@ -31,6 +42,10 @@ class KeyboardFacts {
   virtual std::optional<std::string> languageName(std::uint32_t languageId) const = 0;
   // Caret blink time in milliseconds.
   virtual unsigned caretBlinkTime() const = 0;
+  // The driver facts of a system that has them directly; nullopt where the
+  // driver is named in system.ini [boot] keyboard.drv and described by its
+  // version resource (Windows, the fixture).
+  virtual std::optional<KeyboardDriver> driver() const { return std::nullopt; }
 };
 
 }  // namespace quorvane::platform

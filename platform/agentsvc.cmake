@@ -12,6 +12,13 @@ if(NOT TARGET quorvane_asio)
 endif()
 
 set(QUORVANE_AGENTSVC_DIR ${CMAKE_CURRENT_LIST_DIR})
+# Linux: the locale's encoding of the texts a person reads.
+set(QUORVANE_AGENTSVC_NATIVE_SOURCES)
+set(QUORVANE_AGENTSVC_NATIVE_TESTS)
+if(QUORVANE_PLATFORM STREQUAL "linux")
+  set(QUORVANE_AGENTSVC_NATIVE_SOURCES ${QUORVANE_AGENTSVC_DIR}/linux/LinuxLocaleText.cpp)
+  set(QUORVANE_AGENTSVC_NATIVE_TESTS ${QUORVANE_AGENTSVC_DIR}/linux/LinuxLocaleText_test.cpp)
+endif()
 quorvane_library(quorvane_agentsvc
   SOURCES
     ${QUORVANE_AGENTSVC_DIR}/DesktopHeadless.cpp
@@ -23,6 +30,7 @@ quorvane_library(quorvane_agentsvc
     ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/SocketPolicy_${QUORVANE_PLATFORM}.cpp
     ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/ProgramFolder_${QUORVANE_PLATFORM}.cpp
     ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/NativeDesktop_${QUORVANE_PLATFORM}.cpp
+    ${QUORVANE_AGENTSVC_NATIVE_SOURCES}
   DEPS quorvane_common quorvane_asio)
 
 quorvane_test(agentsvc_test
@@ -30,4 +38,5 @@ quorvane_test(agentsvc_test
     ${QUORVANE_AGENTSVC_DIR}/Desktop_test.cpp
     ${QUORVANE_AGENTSVC_DIR}/InstanceLock_test.cpp
     ${QUORVANE_AGENTSVC_DIR}/Power_test.cpp
+    ${QUORVANE_AGENTSVC_NATIVE_TESTS}
   DEPS quorvane_agentsvc)

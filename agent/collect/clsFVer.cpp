@@ -22,13 +22,7 @@ void clsFVer::GetVersionClassic(std::string_view fileName) {
   const std::string path = files_.systemFilePath(fileName);
   if (!files_.fileExists(path))
     throw RaisedError(kErrVersionFileNotFound, "File was not found : " + path, kSource);
-  if (auto t = files_.lastModified(path)) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d/%02d/%04d", t->day, t->month, t->year);
-    fileDate_ = text;
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", t->hour, t->minute, t->second);
-    fileTime_ = text;
-  }
+  ReadFileDate(path);
   auto resource = files_.versionResource(path);
   if (!resource)
     throw RaisedError(kErrNoVersionResource, "Version Information Resource not found", kSource);
@@ -39,6 +33,17 @@ void clsFVer::GetVersionClassic(std::string_view fileName) {
   if (resource->fileOS == 1) platform_ = "Windows 9x";
   else if (resource->fileOS == 2) platform_ = "Windows NT";
   else platform_ = "Windows 3.xx";
+}
+
+bool clsFVer::ReadFileDate(std::string_view path) {
+  auto t = files_.lastModified(path);
+  if (!t) return false;
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d/%02d/%04d", t->day, t->month, t->year);
+  fileDate_ = text;
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d", t->hour, t->minute, t->second);
+  fileTime_ = text;
+  return true;
 }
 
 bool clsFVer::GetFileInfo(std::string_view path) {

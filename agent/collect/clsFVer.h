@@ -30,6 +30,9 @@ class clsFVer {
   // Reads the eight version strings of the file at `path`; false (strings
   // unchanged) when it has no version resource.
   bool GetFileInfo(std::string_view path);
+  // FileDate and FileTime of the file at `path`; false (both unchanged) when
+  // its modification time cannot be read.
+  bool ReadFileDate(std::string_view path);
 
   const std::string& FileDate() const { return fileDate_; }
   const std::string& FileTime() const { return fileTime_; }

@@ -95,7 +95,8 @@ TEST(ModGetInfo, AFailingCollectorIsReportedAndTheAuditCompletes) {
 }
 
 TEST(ModGetInfo, ReportsArriveInTheOrderOfTheCollectors) {
-  // No version, tick count or host name: network, Windows, then nothing
+  // No version, tick count or host name: the host-name message (a plain
+  // message, no procedure), the network collector, Windows, then nothing
   // else fails; the applications list is simply absent.
   auto m = testing::machineFromJson("{}");
   testing::Recorder rec;
@@ -103,7 +104,7 @@ TEST(ModGetInfo, ReportsArriveInTheOrderOfTheCollectors) {
   getInfo(record, rec.context(*m));
   std::vector<std::string> where;
   for (const auto& r : testing::softwareReports(rec)) where.push_back(r.where);
-  EXPECT_EQ(where, (std::vector<std::string>{"QuorvanePro.modSNetwork.getNetwork",
+  EXPECT_EQ(where, (std::vector<std::string>{"", "QuorvanePro.modSNetwork.getNetwork",
                                              "QuorvanePro.modSWindows.getWindows"}));
   EXPECT_FALSE(record.AuditDate.empty());
 }

@@ -13,6 +13,25 @@ std::string caretWidthText(std::optional<std::int64_t> width) {
   return std::to_string(*width) + " pixels";
 }
 
+namespace {
+
+// A driver the system names itself: its texts as given, the date and time
+// of its file (empty when there is no such file).
+void fillNamedDriver(KeyboardInfo& k, const platform::KeyboardDriver& d,
+                     const platform::VersionResources& files) {
+  k.DriverFile = d.file;
+  k.DriverDesc = d.description;
+  k.DriverVers = d.version;
+  k.DriverProv = d.provider;
+  clsFVer ver(files);
+  if (ver.ReadFileDate(d.file)) {
+    k.DriverDate = ver.FileDate();
+    k.DriverTime = ver.FileTime();
+  }
+}
+
+}  // namespace
+
 KeyboardInfo getKeyboard(const platform::Platform& p, const ErrorShow& show) {
   KeyboardInfo k;
   runReported("modHKeyboard", "getKeyboard", show, [&] {
@@ -37,6 +56,10 @@ KeyboardInfo getKeyboard(const platform::Platform& p, const ErrorShow& show) {
     k.CaretFlashSpeed = caretFlashText(kb.caretBlinkTime());
     k.CaretWidth = caretWidthText(p.parameters->get(platform::SPI_GETCARETWIDTH, 0));
     if (!p.files) throw RaisedError(kErrObjectNotSet, "Object variable or With block variable not set");
+    if (auto driver = kb.driver()) {
+      fillNamedDriver(k, *driver, *p.files);
+      return;
+    }
     std::string driverFile = strGetSysIni(*p.ini, "boot", "keyboard.drv");
     clsFVer ver(*p.files);
     ver.GetVersionClassic(driverFile);  // raises when the file or its resource is missing

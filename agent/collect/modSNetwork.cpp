@@ -88,12 +88,24 @@ std::string strGetUserName(const CollectContext& ctx) {
   return result;
 }
 
+std::string localHostName(const CollectContext& ctx) {
+  auto host = ctx.platform.network->hostName();
+  if (host.ok()) return host->substr(0, host->find('\0'));
+  // A failed look-up is said in a message box of its own; the collector goes
+  // on with an empty name and the address rules still name the audit file.
+  if (ctx.report) {
+    CollectReport r;
+    r.description = kHostNameFailedText;
+    r.text = kHostNameFailedText;
+    ctx.report(r);
+  }
+  return {};
+}
+
 NetworkInfo getNetwork(const CollectContext& ctx) {
   NetworkInfo n;
   runCollector(ctx, kModule, "getNetwork", [&] {
-    auto host = ctx.platform.network->hostName();
-    if (!host.ok()) raiseStatus(host.status());
-    n.Hostname = *host;
+    n.Hostname = localHostName(ctx);
     n.IP = agentAddress(ctx);
     n.UserName = strGetUserName(ctx);
     const bool nt = isWinNT(ctx);

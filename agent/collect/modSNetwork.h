@@ -32,6 +32,14 @@ std::string getWorkgroup(const CollectContext& ctx);
 bool isAdministrator(const CollectContext& ctx);
 std::string strGetUserName(const CollectContext& ctx);
 
+// The text shown (critical icon) when the host name cannot be read.
+inline constexpr std::string_view kHostNameFailedText = "Windows Sockets error ...";
+
+// The host name up to its first NUL; when it cannot be read, the message
+// above goes to the context's report and the name is empty.
+std::string localHostName(const CollectContext& ctx);
+
+// A host name that cannot be read leaves Hostname empty and fills the rest.
 NetworkInfo getNetwork(const CollectContext& ctx);
 
 }  // namespace quorvane::agent

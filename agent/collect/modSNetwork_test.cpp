@@ -161,13 +161,19 @@ TEST(ModSNetwork, AHostAdministratorOutsideTheNtFamily) {
   EXPECT_EQ(n.IP, "127.0.0.1");
 }
 
-TEST(ModSNetwork, NoHostNameIsReportedAndNothingElseIsFilled) {
-  auto m = testing::machineFromJson(R"({"version": {"platformId": 2}, "account": {"userName": "x"}})");
+TEST(ModSNetwork, NoHostNameIsSaidAndTheOtherFieldsStay) {
+  auto m = testing::machineFromJson(R"({"version": {"platformId": 0},
+      "network": {"addresses": [{"interface": "lo", "address": "127.0.0.1", "up": true, "loopback": true},
+                                {"interface": "eth0", "address": "192.0.2.33", "up": true}]},
+      "account": {"userName": "anna", "hostAdministrator": true},
+      "registry": {"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\VXD\\VNETSUP":
+                   {"Workgroup": {"type": "REG_SZ", "value": "OFFICE"}}}})");
   testing::Recorder rec;
   NetworkInfo n = getNetwork(rec.context(*m));
-  EXPECT_EQ(n, NetworkInfo());
+  EXPECT_EQ(n, (NetworkInfo{"", "192.0.2.33", "OFFICE", true, "anna", false}));
   ASSERT_EQ(rec.reports.size(), 1u);
-  EXPECT_EQ(rec.reports[0].where, "QuorvanePro.modSNetwork.getNetwork");
+  EXPECT_EQ(rec.reports[0].text, "Windows Sockets error ...");
+  EXPECT_EQ(rec.reports[0].where, "");
 }
 
 }  // namespace

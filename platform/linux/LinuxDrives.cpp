@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxDrives.h"
 
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <array>
 #include <cctype>
@@ -159,8 +160,10 @@ std::string decodeUdevName(std::string_view s) {
 }
 
 DiskSpace spaceFromStatvfs(std::uint64_t blocks, std::uint64_t freeBlocks,
-                           std::uint64_t availBlocks, std::uint64_t fragmentSize) {
-  return {blocks * fragmentSize, freeBlocks * fragmentSize, availBlocks * fragmentSize};
+                           std::uint64_t availBlocks, std::uint64_t fragmentSize,
+                           bool callerIsRoot) {
+  const std::uint64_t usable = callerIsRoot ? freeBlocks : availBlocks;
+  return {blocks * fragmentSize, freeBlocks * fragmentSize, usable * fragmentSize};
 }
 
 std::string baseBlockDevice(std::string_view name) {
@@ -223,7 +226,7 @@ std::optional<DiskSpace> spaceOf(const std::string& mountPoint, bool mayHang,
   auto query = [](const std::string& path) -> std::optional<DiskSpace> {
     struct statvfs sv {};
     if (::statvfs(path.c_str(), &sv) != 0) return std::nullopt;
-    return spaceFromStatvfs(sv.f_blocks, sv.f_bfree, sv.f_bavail, sv.f_frsize);
+    return spaceFromStatvfs(sv.f_blocks, sv.f_bfree, sv.f_bavail, sv.f_frsize, ::geteuid() == 0);
   };
   if (!mayHang) return query(mountPoint);
   struct Shared {

@@ -5,7 +5,9 @@
 // takes the later entry), /sys/block/<disk>/removable, /dev/disk/by-label and
 // /dev/disk/by-uuid (label and serial), statvfs (space: size = f_blocks x
 // f_frsize, free = f_bfree x f_frsize, available to the caller = f_bavail x
-// f_frsize). The drive's root is its mount point.
+// f_frsize; for root, which may fill the blocks the file system reserves,
+// the free blocks f_bfree, so that size - available is the "used" of df).
+// The drive's root is its mount point.
 #pragma once
 
 #include <cstdint>
@@ -47,7 +49,8 @@ std::optional<std::uint32_t> serialFromUuid(std::string_view uuid);
 std::string decodeUdevName(std::string_view name);
 
 DiskSpace spaceFromStatvfs(std::uint64_t blocks, std::uint64_t freeBlocks,
-                           std::uint64_t availBlocks, std::uint64_t fragmentSize);
+                           std::uint64_t availBlocks, std::uint64_t fragmentSize,
+                           bool callerIsRoot);
 
 // The base block device of a partition device name ("sda1" -> "sda",
 // "nvme0n1p2" -> "nvme0n1", "mmcblk0p1" -> "mmcblk0").

@@ -1,8 +1,12 @@
 #include "platform/linux/LinuxKeyboard.h"
 
+#include <sys/utsname.h>
+
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 
+#include "common/Text8.h"
 #include "platform/LanguageNames.h"
 #include "platform/linux/HardwareFiles.h"
 
@@ -70,6 +74,10 @@ class LinuxKeyboardFacts final : public KeyboardFacts {
   }
   unsigned caretBlinkTime() const override {
     return caretBlinkFromFbcon(readFirstLine(joinPath(root_, "sys/class/graphics/fbcon/cursor_blink")));
+  }
+  std::optional<KeyboardDriver> driver() const override {
+    struct utsname u {};
+    return readKeyboardDriver(root_, uname(&u) == 0 ? u.release : "");
   }
 
  private:
@@ -165,6 +173,107 @@ std::optional<InputDevice> findKeyboard(const std::vector<InputDevice>& devices)
     if (hasWord(d.handlers, "kbd") && lowerHas(d.name, "keyboard")) return d;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> modinfoValue(std::string_view data, std::string_view prefix,
+                                        std::string_view key) {
+  std::size_t pos = 0;
+  while (pos < data.size()) {
+    auto end = data.find('\0', pos);
+    if (end == std::string_view::npos) end = data.size();
+    std::string_view entry = data.substr(pos, end - pos);
+    pos = end + 1;
+    if (entry.size() > prefix.size() + key.size() && entry.substr(0, prefix.size()) == prefix &&
+        entry.substr(prefix.size(), key.size()) == key && entry[prefix.size() + key.size()] == '=') {
+      return std::string(entry.substr(prefix.size() + key.size() + 1));
+    }
+  }
+  return std::nullopt;
+}
+
+namespace {
+std::string moduleKey(std::string_view name) {
+  std::string out(name);
+  for (auto& c : out)
+    if (c == '-') c = '_';
+  return out;
+}
+}  // namespace
+
+std::optional<std::string> modulePathFromDep(std::string_view modulesDep, std::string_view module) {
+  const std::string wanted = moduleKey(module);
+  std::size_t pos = 0;
+  while (pos < modulesDep.size()) {
+    auto end = modulesDep.find('\n', pos);
+    if (end == std::string_view::npos) end = modulesDep.size();
+    std::string_view line = modulesDep.substr(pos, end - pos);
+    pos = end + 1;
+    std::string_view path = line.substr(0, line.find(':'));
+    std::string_view base = path.substr(path.rfind('/') + 1);
+    auto ko = base.find(".ko");
+    if (ko == std::string_view::npos) continue;
+    if (moduleKey(base.substr(0, ko)) == wanted) return std::string(path);
+  }
+  return std::nullopt;
+}
+
+std::string fourPartVersion(std::string_view version) {
+  std::vector<std::string> parts;
+  std::string cur;
+  for (char c : version) {
+    if (std::isdigit(static_cast<unsigned char>(c))) {
+      cur.push_back(c);
+    } else {
+      if (!cur.empty()) parts.push_back(cur);
+      else if (parts.empty()) return {};
+      cur.clear();
+      if (parts.size() == 4) break;
+    }
+  }
+  if (!cur.empty() && parts.size() < 4) parts.push_back(cur);
+  if (parts.empty()) return {};
+  while (parts.size() < 4) parts.push_back("0");
+  std::string out;
+  for (std::size_t i = 0; i < 4; ++i) out += (i ? "." : "") + std::to_string(std::stoull(parts[i].substr(0, 9)));
+  return out;
+}
+
+KeyboardDriver readKeyboardDriver(const std::string& root, const std::string& release) {
+  namespace fs = std::filesystem;
+  KeyboardDriver d;
+  d.file = "None";
+  auto devices = readWholeFile(joinPath(root, "proc/bus/input/devices"));
+  auto keyboard = devices ? findKeyboard(parseInputDevices(*devices)) : std::nullopt;
+  if (!keyboard || keyboard->sysfs.empty()) return d;
+  std::error_code ec;
+  fs::path driverLink = fs::path(joinPath(root, "sys")) / keyboard->sysfs.substr(1) / "device/driver";
+  fs::path driverDir = fs::canonical(driverLink, ec);
+  if (ec) return d;
+  fs::path moduleDir = fs::canonical(driverDir / "module", ec);
+  std::string module = ec ? driverDir.filename().string() : moduleDir.filename().string();
+  const std::string modulesDir = joinPath(root, "lib/modules/" + release);
+  auto dep = readWholeFile(modulesDir + "/modules.dep");
+  auto relative = dep ? modulePathFromDep(*dep, module) : std::nullopt;
+  std::optional<std::string> info;
+  std::string prefix;
+  if (relative) {
+    d.file = "/lib/modules/" + release + "/" + *relative;
+    if (relative->size() > 3 && relative->substr(relative->size() - 3) == ".ko")
+      info = readWholeFile(modulesDir + "/" + *relative);
+  } else {
+    d.file = "/boot/vmlinuz-" + release;
+    info = readWholeFile(modulesDir + "/modules.builtin.modinfo");
+    prefix = moduleKey(module) + ".";
+  }
+  if (info) {
+    d.description = modinfoValue(*info, prefix, "description").value_or("");
+    d.provider = modinfoValue(*info, prefix, "author").value_or("");
+  }
+  std::string version = readFirstLine(joinPath(root, "sys/module/" + moduleKey(module) + "/version"));
+  d.version = fourPartVersion(version.empty() ? release : version);
+  d.description = utf8ToWindows1252(d.description);
+  d.provider = utf8ToWindows1252(d.provider);
+  return d;
 }
 
 unsigned caretBlinkFromFbcon(std::string_view cursorBlink) {

@@ -8,6 +8,14 @@
 // writes in: OEM 437, ANSI 1252. The caret is the frame-buffer console's
 // cursor: it blinks every 200 ms when /sys/class/graphics/fbcon/cursor_blink
 // is 1; without a blinking console cursor the blink time is 0.
+// The driver is the kernel driver of the keyboard's input device
+// (/sys<sysfs>/device/driver, its module link naming the module): the
+// module file of modules.dep (a driver built into the kernel: the kernel
+// image), the description and author of the module's modinfo entries (of
+// the file when it is not compressed, of modules.builtin.modinfo for a
+// built-in one), the version of /sys/module/<module>/version, else the
+// kernel release's numbers. No keyboard device: the file is "None" and the
+// other driver texts are empty.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +55,23 @@ std::vector<InputDevice> parseInputDevices(std::string_view text);
 // The first device with the "kbd" handler and "keyboard" in its name (power
 // buttons have the handler too); nullopt when there is none.
 std::optional<InputDevice> findKeyboard(const std::vector<InputDevice>& devices);
+
+// The "key=value" entries of modinfo data (NUL-separated, as in a module's
+// .modinfo section or modules.builtin.modinfo) whose key is `prefix` + `key`;
+// the first value, nullopt when there is none.
+std::optional<std::string> modinfoValue(std::string_view data, std::string_view prefix,
+                                        std::string_view key);
+
+// The path of module `module` in modules.dep text ("kernel/.../atkbd.ko:
+// deps"), "-" and "_" alike; nullopt when it is not listed.
+std::optional<std::string> modulePathFromDep(std::string_view modulesDep, std::string_view module);
+
+// A version text as four numbers joined by "." ("2.3" -> "2.3.0.0",
+// "6.1.0-13-amd64" -> "6.1.0.13"); empty when it starts with no number.
+std::string fourPartVersion(std::string_view version);
+
+// The driver facts of the machine below `root` for kernel release `release`.
+KeyboardDriver readKeyboardDriver(const std::string& root, const std::string& release);
 
 inline constexpr unsigned kFbconBlinkMilliseconds = 200;
 // The caret blink time of an fbcon cursor_blink text ("1" blinks).
