@@ -10,9 +10,12 @@ want=(cmake g++ make pkg-config python3 zlib1g-dev libasio-dev qt6-base-dev libc
       nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev hwdata
       libxml2-utils iproute2
       libqt6sql6-sqlite libqt6sql6-psql  # the index database's drivers
+      librpm-dev  # the rpm package database (Fedora, RHEL, SUSE machines)
       fonts-dejavu-core)  # a monospace font: the console's TAB-aligned views line up
 if [[ "${1:-build}" == "test" ]]; then
   want+=(clang xvfb xauth)
+  # rpmbuild and rpm: a real rpm database made at test time
+  want+=(rpm)
   # the report page in a real browser (reportlib/browsertest)
   want+=(chromium chromium-driver python3-selenium)
   # the Windows agent: cross compiler, zlib for it, Wine (tools/test-windows.sh)

@@ -15,10 +15,22 @@ namespace quorvane::platform {
 
 namespace {
 
+constexpr std::string_view kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
 const std::vector<LinuxRegistrySource>& linuxRegistrySources() {
   static const std::vector<LinuxRegistrySource> sources = {
       {{"/etc/machine-id"}, fillWindowsCurrentVersion},
       {{"/var/lib/dpkg/status"}, fillUninstallFromDpkg},
+      {{"/usr/lib/sysimage/rpm/rpmdb.sqlite", "/usr/lib/sysimage/rpm/Packages.db",
+        "/var/lib/rpm/rpmdb.sqlite", "/var/lib/rpm/Packages.db", "/var/lib/rpm/Packages"},
+       [](RegistryTree& t) { addPackageKeys(t, linux_backend::readRpmPackages("/"), "rpm"); }},
+      {{"/var/lib/pacman/local"},
+       [](RegistryTree& t) { addPackageKeys(t, linux_backend::readPacmanPackages("/"), "pacman"); }},
+      {{"/lib/apk/db/installed"},
+       [](RegistryTree& t) { addPackageKeys(t, linux_backend::readApkPackages("/"), "apk"); }},
+      {{"/var/lib/flatpak/app"},
+       [](RegistryTree& t) { addPackageKeys(t, linux_backend::readFlatpakApplications("/"), "flatpak"); }},
+      {{"/snap"}, [](RegistryTree& t) { addPackageKeys(t, linux_backend::readSnapPackages("/"), "snap"); }},
       {{"/etc/hosts", "/etc/resolv.conf", "/etc/samba/smb.conf", "/etc/hostname"}, fillWorkgroup},
       // Hardware sources add their lines here.
       {{"/proc/cpuinfo"}, linux_backend::fillCentralProcessor},
@@ -80,7 +92,7 @@ void fillWindowsCurrentVersion(RegistryTree& tree) {
 }
 
 void addUninstallKeys(RegistryTree& tree, const std::vector<linuxsrc::DpkgPackage>& packages) {
-  const std::string base = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  const std::string base(kUninstallKey);
   // A package installed for several architectures gets one key per
   // architecture ("name:arch"); the others keep their plain name.
   std::multiset<std::string> names;
@@ -97,6 +109,25 @@ void addUninstallKeys(RegistryTree& tree, const std::vector<linuxsrc::DpkgPackag
     set("Publisher", p.maintainer);
     set("DisplayVersion", p.version);
     if (!p.homepage.empty()) set("URLInfoAbout", p.homepage);
+  }
+}
+
+void addPackageKeys(RegistryTree& tree, const std::vector<linux_backend::InstalledPackage>& packages,
+                    std::string_view database) {
+  if (packages.empty()) return;
+  tree.addKey(HKEY_LOCAL_MACHINE, kUninstallKey);
+  for (const auto& p : packages) {
+    std::string key = std::string(kUninstallKey) + "\\" + utf8ToWindows1252(p.name);
+    if (tree.keyExists(HKEY_LOCAL_MACHINE, key)) key += " (" + std::string(database) + ")";
+    auto set = [&](const char* value, const std::string& text) {
+      tree.setValue(HKEY_LOCAL_MACHINE, key, value, RegistryTree::sz(utf8ToWindows1252(text)));
+    };
+    set("DisplayName", p.name);
+    set("UninstallString", p.uninstall);
+    set("Publisher", p.publisher);
+    set("DisplayVersion", p.version);
+    if (!p.url.empty()) set("URLInfoAbout", p.url);
+    if (!p.location.empty()) set("InstallLocation", p.location);
   }
 }
 

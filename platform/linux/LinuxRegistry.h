@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/RegistryTree.h"
+#include "platform/linux/LinuxPackages.h"
 #include "platform/linux/LinuxSources.h"
 
 namespace quorvane::platform {
@@ -30,6 +31,12 @@ void fillUninstallFromDpkg(RegistryTree& tree);
 // Its pure part: the uninstall keys of `packages` (texts converted to
 // Windows-1252).
 void addUninstallKeys(RegistryTree& tree, const std::vector<linuxsrc::DpkgPackage>& packages);
+// The uninstall keys of one more package database, after those already
+// there (one list in the databases' order); a name an earlier database
+// already took gets its key as "name (database)". Texts converted to
+// Windows-1252.
+void addPackageKeys(RegistryTree& tree, const std::vector<linux_backend::InstalledPackage>& packages,
+                    std::string_view database);
 // ProductId (machine-id) under the version key of the Windows family.
 void fillWindowsCurrentVersion(RegistryTree& tree);
 // The workgroup value of the network client (DNS domain, Samba workgroup,
