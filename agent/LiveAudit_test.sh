@@ -10,29 +10,9 @@ set -u
 bin=$1
 audit=$2
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d /tmp/qv-live-audit.XXXXXX)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-waitFor() {
-  for _ in $(seq 600); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
-freePort() { python3 -c '
-import random, socket
-for p in random.sample(range(20000, 32000), 200):
-    s = socket.socket()
-    try:
-        s.bind(("127.0.0.1", p)); print(p); break
-    except OSError:
-        pass
-    finally:
-        s.close()
-'; }
-listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+source "$(dirname "$0")/program_test_lib.sh"
+makeWork qv-live-audit
+WAIT_TENTHS=600  # a whole audit of a busy machine
 
 mkdir -p "$work/agent"
 python3 "$here/loopback_server.py" uploads "$work/server.port" "$work/upload" 1 &

@@ -4,36 +4,12 @@
 # ListenPortNumber, an orderly end on SIGTERM. Usage: QuorvanePro_test.sh BIN
 set -u
 bin=$1
-work=$(mktemp -d /tmp/qv-program-test.XXXXXX)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/program_test_lib.sh"
+makeWork qv-program-test
 passed=0 failed=0
 check() {  # name, condition status
   if [[ $2 == 0 ]]; then passed=$((passed + 1)); echo "ok   $1"; else failed=$((failed + 1)); echo "FAIL $1"; fi
 }
-# Waits (up to 30 s) until the command succeeds.
-waitFor() {
-  for _ in $(seq 300); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
-# A free port below the ephemeral range, so that no outgoing connection of a
-# test running beside this one can be given it before the agent listens.
-freePort() { python3 -c '
-import random, socket
-for p in random.sample(range(20000, 32000), 200):
-    s = socket.socket()
-    try:
-        s.bind(("127.0.0.1", p)); print(p); break
-    except OSError:
-        pass
-    finally:
-        s.close()
-'; }
-listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
 # 1. ConnectPortNumber:abc -> the critical dialog, exit status non-zero.
 mkdir -p "$work/abc"

@@ -38,6 +38,18 @@ std::string readFirstLine(const std::string& path) {
   return std::string(trimBlanks(v));
 }
 
+std::vector<std::string_view> splitPieces(std::string_view text, char separator) {
+  std::vector<std::string_view> pieces;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    auto end = text.find(separator, pos);
+    if (end == std::string_view::npos) end = text.size();
+    pieces.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return pieces;
+}
+
 std::vector<std::string> listDirectory(const std::string& path) {
   std::vector<std::string> names;
   DIR* dir = ::opendir(path.c_str());

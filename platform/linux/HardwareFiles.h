@@ -19,6 +19,9 @@ std::vector<std::string> listDirectory(const std::string& path);
 // "a" + "/" + "b" without doubling the separator.
 std::string joinPath(std::string_view a, std::string_view b);
 std::string_view trimBlanks(std::string_view s);
+// The pieces of `text` between `separator`s (a final separator closes the
+// last piece rather than opening an empty one).
+std::vector<std::string_view> splitPieces(std::string_view text, char separator);
 // Parses a number written in decimal or with a 0x prefix; nullopt when it is not one.
 std::optional<unsigned long long> parseNumber(std::string_view text);
 

@@ -177,12 +177,7 @@ std::optional<InputDevice> findKeyboard(const std::vector<InputDevice>& devices)
 
 std::optional<std::string> modinfoValue(std::string_view data, std::string_view prefix,
                                         std::string_view key) {
-  std::size_t pos = 0;
-  while (pos < data.size()) {
-    auto end = data.find('\0', pos);
-    if (end == std::string_view::npos) end = data.size();
-    std::string_view entry = data.substr(pos, end - pos);
-    pos = end + 1;
+  for (std::string_view entry : splitPieces(data, '\0')) {
     if (entry.size() > prefix.size() + key.size() && entry.substr(0, prefix.size()) == prefix &&
         entry.substr(prefix.size(), key.size()) == key && entry[prefix.size() + key.size()] == '=') {
       return std::string(entry.substr(prefix.size() + key.size() + 1));
@@ -202,12 +197,7 @@ std::string moduleKey(std::string_view name) {
 
 std::optional<std::string> modulePathFromDep(std::string_view modulesDep, std::string_view module) {
   const std::string wanted = moduleKey(module);
-  std::size_t pos = 0;
-  while (pos < modulesDep.size()) {
-    auto end = modulesDep.find('\n', pos);
-    if (end == std::string_view::npos) end = modulesDep.size();
-    std::string_view line = modulesDep.substr(pos, end - pos);
-    pos = end + 1;
+  for (std::string_view line : splitPieces(modulesDep, '\n')) {
     std::string_view path = line.substr(0, line.find(':'));
     std::string_view base = path.substr(path.rfind('/') + 1);
     auto ko = base.find(".ko");

@@ -1,6 +1,5 @@
 #include "platform/linux/LinuxPackages.h"
 
-#include <algorithm>
 #include <filesystem>
 
 #include "platform/linux/HardwareFiles.h"
@@ -13,14 +12,9 @@ namespace fs = std::filesystem;
 // Calls `line` for each line of `text` (without its line end).
 template <typename Fn>
 void eachLine(std::string_view text, Fn&& line) {
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    auto end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view l = text.substr(pos, end - pos);
+  for (std::string_view l : splitPieces(text, '\n')) {
     if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
     line(l);
-    pos = end + 1;
   }
 }
 
@@ -69,15 +63,6 @@ std::string unquoteYaml(std::string_view v) {
     return std::string(v.substr(1, v.size() - 2));
   auto comment = v.find(" #");
   return std::string(trimBlanks(v.substr(0, comment)));
-}
-
-std::vector<std::string> sortedEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-    names.push_back(it->path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 }  // namespace
@@ -214,7 +199,7 @@ InstalledPackage flatpakApplication(const std::string& id, const std::string& br
 std::vector<InstalledPackage> readPacmanPackages(const std::string& root) {
   std::vector<InstalledPackage> out;
   const std::string dir = joinPath(root, "var/lib/pacman/local");
-  for (const auto& entry : sortedEntries(dir)) {
+  for (const auto& entry : listDirectory(dir)) {
     auto text = readWholeFile(dir + "/" + entry + "/desc");
     if (!text) continue;
     if (auto p = parsePacmanDesc(*text)) out.push_back(std::move(*p));
@@ -230,7 +215,7 @@ std::vector<InstalledPackage> readApkPackages(const std::string& root) {
 std::vector<InstalledPackage> readFlatpakApplications(const std::string& root) {
   std::vector<InstalledPackage> out;
   const std::string dir = joinPath(root, "var/lib/flatpak/app");
-  for (const auto& id : sortedEntries(dir)) {
+  for (const auto& id : listDirectory(dir)) {
     std::error_code ec;
     fs::path appDir = fs::path(dir) / id;
     fs::path current = fs::read_symlink(appDir / "current", ec);  // "<arch>/<branch>"
@@ -251,7 +236,7 @@ std::vector<InstalledPackage> readFlatpakApplications(const std::string& root) {
 std::vector<InstalledPackage> readSnapPackages(const std::string& root) {
   std::vector<InstalledPackage> out;
   const std::string dir = joinPath(root, "snap");
-  for (const auto& name : sortedEntries(dir)) {
+  for (const auto& name : listDirectory(dir)) {
     std::error_code ec;
     fs::path revision = fs::read_symlink(fs::path(dir) / name / "current", ec);
     if (ec) continue;
