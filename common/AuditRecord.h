@@ -15,6 +15,17 @@
 //   Int32  -> std::int32_t
 //   Record -> a struct with a RecordFields<> specialisation
 //   Array  -> Array<T> (absent, or one dimension with a lower bound)
+//
+// Limits of a record, checked by the one reader for the agent, the server,
+// the report library and the audit tool alike. They are far above anything a
+// real machine reports (a few hundred applications, a few dozen drives,
+// modes or devices, a record of well under 1 MiB) and keep a hostile record
+// from costing more than a bounded amount of memory and time: a record past
+// them is rejected before anything is allocated for it.
+//   kMaxApplications     elements of Software.Applications
+//   kMaxArrayElements    elements of any other array
+//   kMaxRecordBytes      bytes of one serialised record (also the largest
+//                        declared length of a stored audit that is inflated)
 #pragma once
 
 #include <cstddef>
@@ -27,6 +38,10 @@
 #include <vector>
 
 namespace quorvane {
+
+inline constexpr std::size_t kMaxApplications = 65536;
+inline constexpr std::size_t kMaxArrayElements = 4096;
+inline constexpr std::size_t kMaxRecordBytes = 16u * 1024 * 1024;
 
 using Text = std::string;
 

@@ -42,6 +42,12 @@ constexpr std::size_t minEncodedSize() {
   }
 }
 
+// The most elements an array of T may hold in a record that is read.
+template <class T>
+constexpr std::size_t maxElements() {
+  return std::is_same_v<T, ApplicationInfo> ? kMaxApplications : kMaxArrayElements;
+}
+
 // ---------------------------------------------------------------------------
 // Writer
 
@@ -149,10 +155,14 @@ class Reader {
     const auto count = static_cast<std::int32_t>(u32());
     const auto lower = static_cast<std::int32_t>(u32());
     if (count < 0) fail(kRecordMalformed, "negative element count " + std::to_string(count));
+    if (static_cast<std::size_t>(count) > maxElements<T>())
+      fail(kRecordPastLimits, std::to_string(count) + " elements past the limit of " +
+                                  std::to_string(maxElements<T>()));
     if (count > 0 && static_cast<std::int64_t>(lower) + count - 1 > std::numeric_limits<std::int32_t>::max())
       fail(kRecordMalformed, "array bounds overflow (lower bound " + std::to_string(lower) + ", " +
                                  std::to_string(count) + " elements)");
     const std::uint64_t needed = static_cast<std::uint64_t>(count) * minEncodedSize<T>();
+    if (needed > kMaxRecordBytes - pos_) tooLarge();
     if (needed > data_.size() - pos_)
       fail(kRecordEndsEarly, "stream ends early (" + std::to_string(count) + " elements need at least " +
                                  std::to_string(needed) + " bytes, " +
@@ -170,7 +180,11 @@ class Reader {
   }
 
   void need(std::size_t n) const {
+    if (n > kMaxRecordBytes - pos_) tooLarge();
     if (n > data_.size() - pos_) fail(kRecordEndsEarly, "stream ends early");
+  }
+  [[noreturn]] void tooLarge() const {
+    fail(kRecordPastLimits, "record longer than the limit of " + std::to_string(kMaxRecordBytes) + " bytes");
   }
   std::uint16_t u16() {
     need(2);

@@ -2,9 +2,10 @@
 //
 // One generic routine, driven by the field lists of common/AuditRecord.h,
 // writes and reads every record type. The reader takes untrusted bytes: every
-// count is checked against the bytes left before anything is allocated, a
-// dimension count other than 0 or 1 is an error, a short stream is an error,
-// and bytes after a complete record are ignored.
+// count is checked against the limits of common/AuditRecord.h and against
+// the bytes left before anything is allocated, a dimension count other than
+// 0 or 1 is an error, a short stream is an error, a record longer than
+// kMaxRecordBytes is an error, and bytes after a complete record are ignored.
 //
 // A text longer than 65535 bytes cannot be represented by its 16-bit length;
 // the writer truncates it to 65535 bytes so that the stream stays readable.
@@ -25,6 +26,7 @@ inline constexpr std::size_t kMaxTextBytes = 65535;
 // "Hardware.Drives[2].DriveLabel: stream ends early".
 inline constexpr long kRecordEndsEarly = 62;   // the stream ends inside the record
 inline constexpr long kRecordMalformed = 63;   // an impossible array header
+inline constexpr long kRecordPastLimits = 64;  // more elements or bytes than a record may have
 
 // Appends the serialisation of `record` to `out`.
 void writeAuditRecord(std::string& out, const AuditRecord& record);
@@ -36,7 +38,11 @@ Expected<AuditRecord> readAuditRecord(std::string_view bytes, std::size_t* consu
 
 // The stored-file form (decimal length, NUL, zlib stream [, CR LF]) of one
 // serialised record, in both directions.
+// A stored form whose declared length passes kMaxRecordBytes is refused
+// before anything is inflated.
 std::string encodeStoredAudit(const AuditRecord& record);
 Expected<AuditRecord> decodeStoredAudit(std::string_view fileBytes);
+// The serialised record inside a stored form (inflated, not yet read).
+Expected<std::string> readStoredRecordBytes(std::string_view fileBytes);
 
 }  // namespace quorvane

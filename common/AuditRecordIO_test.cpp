@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/SampleAudit.h"
+#include "common/modCompression.h"
 
 namespace quorvane {
 namespace {
@@ -317,9 +318,13 @@ const HostileHeader kHostileRows[] = {
      "Software.Applications: dimension count -1 (only 0 or 1 allowed)"},
     {"NegativeCount", bytes({0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00}), kRecordMalformed,
      "Software.Applications: negative element count -1"},
-    {"HugeCount", bytes({0x01, 0x00, 0xFF, 0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x00, 0x00}), kRecordEndsEarly,
-     "Software.Applications: stream ends early (2147483647 elements need at least 25769803764 bytes, "
-     "116 left)"},
+    {"HugeCount", bytes({0x01, 0x00, 0xFF, 0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x00, 0x00}), kRecordPastLimits,
+     "Software.Applications: 2147483647 elements past the limit of 65536"},
+    {"OneApplicationPastTheLimit", bytes({0x01, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00}),
+     kRecordPastLimits, "Software.Applications: 65537 elements past the limit of 65536"},
+    {"ApplicationsAtTheLimitButNoBytes", bytes({0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00}),
+     kRecordEndsEarly,
+     "Software.Applications: stream ends early (65536 elements need at least 786432 bytes, 116 left)"},
     {"CountJustTooLarge", bytes({0x01, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}), kRecordEndsEarly,
      "Software.Applications: stream ends early (10 elements need at least 120 bytes, 116 left)"},
     {"BoundsOverflow", bytes({0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x7F}), kRecordMalformed,
@@ -341,8 +346,94 @@ TEST(AuditRecordIO, HugeCountInANestedTextArrayIsRejectedBeforeAllocating) {
   out.replace(at + 2, 4, bytes({0xFF, 0xFF, 0xFF, 0x7F}));
   auto back = readAuditRecord(out);
   ASSERT_FALSE(back.ok());
-  EXPECT_EQ(back.status().description().rfind("Hardware.Video.VideoModes: stream ends early", 0), 0u)
-      << back.status().description();
+  EXPECT_EQ(back.status().number(), kRecordPastLimits);
+  EXPECT_EQ(back.status().description(), "Hardware.Video.VideoModes: 2147483647 elements past the limit of 4096");
+}
+
+// Records as hostile senders build them: whole streams that are well formed
+// but far larger than any machine's audit. Each must be refused with the
+// limits error before its elements are allocated; the ones at the limit read.
+TEST(AuditRecordLimits, ArraysAndRecordSizeAreBounded) {
+  // n empty applications written straight into the stream (12 bytes each),
+  // without building them in memory first.
+  const auto withApplications = [](std::size_t n) {
+    std::string stream = writeAuditRecord(AuditRecord{});
+    std::string header = bytes({0x01, 0x00});
+    for (int shift = 0; shift < 32; shift += 8) header += static_cast<char>((n >> shift) & 0xFF);
+    header += std::string(4, '\0');
+    stream.replace(kApplicationsAt, 2, header + std::string(n * 12, '\0'));
+    return stream;
+  };
+  const auto withDrives = [](std::size_t n) {
+    AuditRecord r;
+    r.Hardware.Drives = Array<DriveInfo>(std::vector<DriveInfo>(n));
+    return writeAuditRecord(r);
+  };
+  const auto withModes = [](std::size_t n, std::size_t textBytes) {
+    AuditRecord r;
+    r.Hardware.Video.VideoModes = Array<Text>(std::vector<Text>(n, Text(textBytes, 'm')));
+    return writeAuditRecord(r);
+  };
+  const auto withWaveOut = [](std::size_t n) {
+    AuditRecord r;
+    r.Hardware.Sound.WaveOutDevices = Array<WaveDeviceCaps>(std::vector<WaveDeviceCaps>(n));
+    return writeAuditRecord(r);
+  };
+  const struct {
+    const char* name;
+    std::string stream;
+    long number;  // 0: reads
+    const char* path;
+  } rows[] = {
+      // 64 MiB raw: the hostile upload that cost the server 1 GiB each.
+      {"5,592,278 empty applications", withApplications(5592278), kRecordPastLimits, "Software.Applications"},
+      {"65,537 applications", withApplications(65537), kRecordPastLimits, "Software.Applications"},
+      {"65,536 applications", withApplications(65536), 0, ""},
+      {"4,097 drives", withDrives(4097), kRecordPastLimits, "Hardware.Drives"},
+      {"4,096 drives", withDrives(4096), 0, ""},
+      {"4,097 video modes", withModes(4097, 1), kRecordPastLimits, "Hardware.Video.VideoModes"},
+      {"4,097 wave output devices", withWaveOut(4097), kRecordPastLimits, "Hardware.Sound.WaveOutDevices"},
+      {"257 modes of 64 KiB: a record past 16 MiB", withModes(257, 65535), kRecordPastLimits,
+       "Hardware.Video.VideoModes[255]"},
+      {"255 modes of 64 KiB", withModes(255, 65535), 0, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    auto r = readAuditRecord(row.stream);
+    if (row.number == 0) {
+      EXPECT_TRUE(r.ok()) << r.status().description();
+      continue;
+    }
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.status().number(), row.number);
+    EXPECT_EQ(r.status().description().rfind(std::string(row.path) + ": ", 0), 0u) << r.status().description();
+  }
+}
+
+TEST(AuditRecordLimits, AStoredAuditDeclaringMoreThanARecordMayHoldIsNotInflated) {
+  const std::string raw = writeAuditRecord(AuditRecord{});
+  const std::string stored = makeStoredForm(raw);
+  const std::string zlibStream = stored.substr(stored.find('\0') + 1);
+  const struct {
+    const char* name;
+    std::string file;
+    long number;
+  } rows[] = {
+      {"declared 16 MiB + 1", std::to_string(kMaxRecordBytes + 1) + std::string(1, '\0') + zlibStream,
+       kRecordPastLimits},
+      {"declared 64 MiB", std::to_string(64u * 1024 * 1024) + std::string(1, '\0') + zlibStream, kRecordPastLimits},
+      {"the true length", stored, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    auto r = decodeStoredAudit(row.file);
+    if (row.number == 0) {
+      EXPECT_TRUE(r.ok()) << r.status().description();
+    } else {
+      ASSERT_FALSE(r.ok());
+      EXPECT_EQ(r.status().number(), row.number) << r.status().description();
+    }
+  }
 }
 
 }  // namespace
