@@ -1,5 +1,6 @@
 #include "agent/Agent.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -37,13 +38,19 @@ Agent::Agent(asio::io_context& io, HostResolver& resolver, AgentConfig config)
       sckConnect_(support_),
       sckListen_(support_),
       tmrAuditDelay_(io, [this] { tmrAuditDelay_Timer(); }),
-      tmrTimeout_(io, [this] { tmrTimeout_Timer(); }) {
+      tmrTimeout_(io, [this] { tmrTimeout_Timer(); }),
+      tmrCommandDeadline_(io, [this] { tmrCommandDeadline_Timer(); }),
+      tmrUploadRetry_(io, [this] { tmrUploadRetry_Timer(); }),
+      retryFirstMs_(std::max<std::int64_t>(1, config.uploadRetryFirstMs)),
+      retryMaxMs_(std::max(retryFirstMs_, config.uploadRetryMaxMs)),
+      retryStepMs_(retryFirstMs_) {
   if (!random_) {
     auto gen = std::make_shared<std::mt19937_64>(std::random_device{}());
     random_ = [gen] { return std::uniform_real_distribution<double>(0.0, 1.0)(*gen); };
   }
   if (temporaryFolder_.empty()) temporaryFolder_ = getTemporaryPath();
   tmrTimeout_.Interval(config.timeoutMs);
+  tmrCommandDeadline_.Interval(config.commandDeadlineMs);
 
   sckConnect_.events.OnConnect = [this] { sckConnect_OnConnect(); };
   sckConnect_.events.OnDataArrival = [this](long n) { sckConnect_OnDataArrival(n); };
@@ -73,6 +80,8 @@ void Agent::endProgram(int status) {
   exitStatus_ = status;
   tmrAuditDelay_.Enabled(false);
   tmrTimeout_.Enabled(false);
+  tmrCommandDeadline_.Enabled(false);
+  tmrUploadRetry_.Enabled(false);
   for (CSocket* s : {&sckListen_, &sckConnect_}) {
     s->events = {};
     try {
@@ -180,6 +189,7 @@ bool Agent::Form_Load() {
     }
     if (settings_.auditDelayMs) tmrAuditDelay_.Interval(*settings_.auditDelayMs);
     setUpCommandSources();
+    checkServerAddress();
 
     // 9: the tray icon.
     line = 9;
@@ -321,7 +331,10 @@ void Agent::doGetInfo() {
       endProgram(0);
       return;
     }
-    if (settings_.strServerIP.empty()) return;
+    // A newer audit replaces one still waiting to be sent.
+    tmrUploadRetry_.Enabled(false);
+    retryStepMs_ = retryFirstMs_;
+    if (!serverUsable()) return;
     if (settings_.lngReauditMin != -1 && tmrAuditDelay_.Interval() > 0) {
       tmrAuditDelay_.Enabled(true);
       return;
@@ -339,8 +352,72 @@ void Agent::startUpload() {
   sckConnect_.CloseSocket();
   if (!localAddress_.empty()) sckConnect_.Bind(0, localAddress_);
   observe(AgentEvent::UploadStarted);
-  sckConnect_.Connect(settings_.strServerIP, settings_.lngConnectPort);
+  uploadInFlight_ = true;
   tmrTimeout_.Enabled(true);
+  try {
+    sckConnect_.Connect(settings_.strServerIP, settings_.lngConnectPort);
+  } catch (const RaisedError& e) {
+    sckConnect_.CloseSocket();
+    uploadFailed("sckConnect_Connect", e.number(), e.description());
+  }
+}
+
+// A failed upload: reported unless the same failure was reported last, and
+// tried again after the back-off step (half the step to the whole, drawn).
+void Agent::uploadFailed(std::string_view procedure, long number, const std::string& description) {
+  if (!uploadInFlight_) return;
+  uploadInFlight_ = false;
+  observe(AgentEvent::UploadFailed);
+  const double r = random_();
+  const auto wait = static_cast<std::int64_t>(static_cast<double>(retryStepMs_) * (0.5 + 0.5 * r));
+  tmrUploadRetry_.Interval(std::max<std::int64_t>(1, wait));
+  tmrUploadRetry_.Enabled(true);
+  retryStepMs_ = std::min(retryStepMs_ * 2, retryMaxMs_);
+  const std::string failure = std::to_string(number) + " " + description;
+  if (failure == lastFailureReported_) return;
+  lastFailureReported_ = failure;
+  report(procedure, number, "The audit could not be sent to " + settings_.strServerIP + ":" +
+                                std::to_string(settings_.lngConnectPort) + " (" + description +
+                                "); it is sent again later",
+         0);
+}
+
+void Agent::uploadSucceeded() {
+  uploadInFlight_ = false;
+  tmrUploadRetry_.Enabled(false);
+  retryStepMs_ = retryFirstMs_;
+  lastFailureReported_.clear();
+  observe(AgentEvent::UploadSent);
+}
+
+void Agent::tmrUploadRetry_Timer() {
+  guarded("tmrUploadRetry_Timer", [&] {
+    tmrUploadRetry_.Enabled(false);
+    if (blnAuditing_ || uploadInFlight_ || !serverUsable()) return;
+    startUpload();
+  });
+}
+
+// ServerIP is used as written: blanks around it would be part of the name.
+// Digits and dots only that do not make a dotted IPv4 address (300.1.2.3,
+// 10.1.2) are no host name either.
+void Agent::checkServerAddress() {
+  const std::string& ip = settings_.strServerIP;
+  if (ip.empty()) return;
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  const bool numeric = ip.find_first_not_of("0123456789.") == std::string::npos;
+  std::string why;
+  if (blank(ip.front()) || blank(ip.back())) {
+    why = "blanks around the address";
+  } else if (numeric && !parseDottedAddress(ip)) {
+    why = "not an IPv4 address";
+  }
+  if (why.empty()) return;
+  serverUnusable_ = true;
+  report("Form_Load", 380,
+         "Invalid property value: ServerIP \"" + ip + "\" cannot be used (" + why +
+             "); audits are kept in the program's folder only",
+         0);
 }
 
 void Agent::tmrAuditDelay_Timer() {
@@ -359,6 +436,19 @@ void Agent::tmrTimeout_Timer() {
       listenAgain();
     }
     sckConnect_.CloseSocket();
+    uploadFailed("tmrTimeout_Timer", 10060, "Connection timed out");
+  });
+}
+
+// A command connection that brought no complete command in time (an idle or
+// half-open peer, a token that never ends), or whose peer never closed after
+// one: it is closed as if the peer had closed it, and listening restarts.
+void Agent::tmrCommandDeadline_Timer() {
+  guarded("tmrCommandDeadline_Timer", [&] {
+    tmrCommandDeadline_.Enabled(false);
+    sckListen_.CloseSocket();
+    sckListen_.CloseSocket();
+    sckListen_OnClose();
   });
 }
 
@@ -386,7 +476,7 @@ void Agent::sckConnect_OnSendComplete() {
     } else {
       strAuditData_.clear();
       sckConnect_.CloseSocket();
-      observe(AgentEvent::UploadSent);
+      uploadSucceeded();
     }
   });
 }
@@ -395,11 +485,11 @@ void Agent::sckConnect_OnDataArrival(long) {
   guarded("sckConnect_OnDataArrival", [&] { sckConnect_.GetData(); });
 }
 
-void Agent::sckConnect_OnError(SocketError&) {
+void Agent::sckConnect_OnError(SocketError& error) {
   guarded("sckConnect_OnError", [&] {
     learnServerAddress();
     sckConnect_.CloseSocket();
-    observe(AgentEvent::UploadFailed);
+    uploadFailed("sckConnect_OnError", error.Number, error.Description);
   });
 }
 
@@ -418,7 +508,9 @@ void Agent::sckListen_OnConnectionRequest(long requestID) {
       sckListen_.CloseSocket();
       observe(AgentEvent::CommandRefused, peer);
       listenAgain();
+      return;
     }
+    tmrCommandDeadline_.Enabled(true);
   });
 }
 
@@ -467,6 +559,7 @@ void Agent::sckListen_OnDataArrival(long) {
 // otherwise the agent would listen again only on the address the last
 // command came in on.
 void Agent::listenAgain() {
+  tmrCommandDeadline_.Enabled(false);
   if (settings_.lngListenPort == 0) return;
   sckListen_.LocalPort(settings_.lngListenPort);
   sckListen_.LocalIP(localAddress_);

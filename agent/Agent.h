@@ -17,6 +17,20 @@
 // Every procedure follows the error-report convention: an unexpected error
 // is shown in a critical message box ("Error in : QuorvanePro.frmMain.<proc>"
 // ...) and the procedure returns; the agent keeps running.
+//
+// Keeping working on a hostile network and through outages:
+// - a command connection that brings no complete command within
+//   `commandDeadlineMs` is closed and the agent listens again (one command
+//   connection at a time, as ever);
+// - a failed upload (server down, refused, reset, timed out) is tried again
+//   after a back-off step that starts at `uploadRetryFirstMs` and doubles up
+//   to `uploadRetryMaxMs`, each wait drawn between half the step and the
+//   step; it goes on until an upload succeeds or a newer audit replaces it. A
+//   failure is reported once by the convention, not again while the same
+//   failure repeats;
+// - a ServerIP that cannot be used (blanks around it, not an IPv4 address) is
+//   reported once at start-up; the agent then keeps its audits local and goes
+//   on listening for commands.
 #pragma once
 
 #include <asio.hpp>
@@ -80,6 +94,11 @@ struct AgentConfig {
   std::filesystem::path temporaryFolder;
   // tmrTimeout's interval.
   std::int64_t timeoutMs = 15000;
+  // How long a command connection may stay open without a complete command.
+  std::int64_t commandDeadlineMs = 5000;
+  // The back-off of a failed upload: the first step and the longest.
+  std::int64_t uploadRetryFirstMs = 60 * 1000;
+  std::int64_t uploadRetryMaxMs = 60 * 60 * 1000;
   // Called once when the agent ends, with the exit status.
   std::function<void(int exitStatus)> onEnd;
   // The local address both sockets use (a simulated PC's own loopback
@@ -114,6 +133,8 @@ class Agent {
   void doGetInfo();
   void tmrAuditDelay_Timer();
   void tmrTimeout_Timer();
+  void tmrCommandDeadline_Timer();
+  void tmrUploadRetry_Timer();
 
   // --- read-only views for hosts and tests --------------------------------
   bool ended() const { return ended_; }
@@ -130,6 +151,9 @@ class Agent {
   bool quitPending() const { return blnQuitPending_; }
   const Timer& auditDelayTimer() const { return tmrAuditDelay_; }
   const Timer& timeoutTimer() const { return tmrTimeout_; }
+  const Timer& uploadRetryTimer() const { return tmrUploadRetry_; }
+  // The back-off step the next failed upload waits for.
+  std::int64_t uploadRetryStepMs() const { return retryStepMs_; }
   platform::Desktop& desktop() { return *desktop_; }
 
  private:
@@ -140,6 +164,10 @@ class Agent {
   void clearFlags();
   void listenAgain();
   void startUpload();
+  void uploadFailed(std::string_view procedure, long number, const std::string& description);
+  void uploadSucceeded();
+  bool serverUsable() const { return !settings_.strServerIP.empty() && !serverUnusable_; }
+  void checkServerAddress();
   void startupError(const std::string& text, int style, std::string_view title);
   void report(std::string_view procedure, long number, std::string_view description, long line);
   // Runs `body` under the error-report convention of `procedure`.
@@ -182,7 +210,15 @@ class Agent {
   CSocket sckListen_;
   Timer tmrAuditDelay_;
   Timer tmrTimeout_;
+  Timer tmrCommandDeadline_;
+  Timer tmrUploadRetry_;
   std::unique_ptr<platform::InstanceLock> lock_;
+  std::int64_t retryFirstMs_;
+  std::int64_t retryMaxMs_;
+  std::int64_t retryStepMs_;
+  bool uploadInFlight_ = false;  // between Connect and the half-close or a failure
+  bool serverUnusable_ = false;
+  std::string lastFailureReported_;  // cleared by a successful upload
 
   AgentSettings settings_;
   AuditRecord record_;

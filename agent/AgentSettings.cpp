@@ -18,15 +18,18 @@ std::string lower(std::string_view s) {
   return out;
 }
 
-// Lines end at CR LF or at a lone LF.
+// Lines end at CR LF, at a lone LF or at a lone CR (files written on
+// Windows, Linux and old Macs read alike). A UTF-8 byte order mark that an
+// editor put before the first line is not part of it.
 std::vector<std::string_view> splitLines(std::string_view text) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   std::vector<std::string_view> lines;
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\n') continue;
-    std::size_t end = i;
-    if (end > start && text[end - 1] == '\r') --end;
-    lines.push_back(text.substr(start, end - start));
+    if (text[i] != '\n' && text[i] != '\r') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
     start = i + 1;
   }
   lines.push_back(text.substr(start));

@@ -1,7 +1,7 @@
 // AgentSettings: the values of clientSettings.txt and how they are read.
 //
-// The file is lines of key ":" value. Lines end at CR LF (a lone LF also ends
-// a line, so that a file written on Linux reads the same). A line that is
+// The file is lines of key ":" value. Lines end at CR LF, a lone LF or a
+// lone CR; a UTF-8 byte order mark at the start is skipped. A line that is
 // empty once its spaces are removed, or whose first character is "#", is
 // skipped. Keys and values are taken exactly as written (no trimming; text
 // after a second ":" is ignored); keys are compared case-sensitively and

@@ -64,8 +64,27 @@ TEST(ParseClientSettings, Table) {
          EXPECT_EQ(s.strServerIP, "a");
          EXPECT_EQ(s.lngConnectPort, 7);
        }},
-      {"a lone CR stays in the value", "QuitPassword:pa\rss\r\n", 0,
-       [](const AgentSettings& s) { EXPECT_EQ(s.strQuitPassword, "pa\rss"); }},
+      {"a lone CR ends a line too", "QuitPassword:pa\rss\r\n", 0,
+       [](const AgentSettings& s) { EXPECT_EQ(s.strQuitPassword, "pa"); }},
+      {"CR-only line ends", "ServerIP:a\rConnectPortNumber:7\rListenPortNumber:8\r", 0,
+       [](const AgentSettings& s) {
+         EXPECT_EQ(s.strServerIP, "a");
+         EXPECT_EQ(s.lngConnectPort, 7);
+         EXPECT_EQ(s.lngListenPort, 8);
+       }},
+      {"mixed line ends, CR LF counted once", "ServerIP:a\r\n\rConnectPortNumber:7\nListenPortNumber:8", 0,
+       [](const AgentSettings& s) {
+         EXPECT_EQ(s.strServerIP, "a");
+         EXPECT_EQ(s.lngConnectPort, 7);
+         EXPECT_EQ(s.lngListenPort, 8);
+       }},
+      {"a UTF-8 byte order mark is skipped", "\xEF\xBB\xBFServerIP:127.0.0.1\r\nConnectPortNumber:7", 0,
+       [](const AgentSettings& s) {
+         EXPECT_EQ(s.strServerIP, "127.0.0.1");
+         EXPECT_EQ(s.lngConnectPort, 7);
+       }},
+      {"a byte order mark then a comment", "\xEF\xBB\xBF#ServerIP:x\rServerIP:b", 0,
+       [](const AgentSettings& s) { EXPECT_EQ(s.strServerIP, "b"); }},
       {"the last of a repeated key wins", "ListenPortNumber:1\r\nListenPortNumber:2", 0,
        [](const AgentSettings& s) { EXPECT_EQ(s.lngListenPort, 2); }},
       {"integers: blanks round the number", "ConnectPortNumber: 5000 ", 0,

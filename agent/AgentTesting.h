@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <sstream>
 
 #include "agent/Agent.h"
@@ -58,7 +60,12 @@ struct AgentBench {
   std::string ip = "127.0.0.1";  // the IP the audits record
   std::unique_ptr<Agent> agent;
 
-  AgentBench(asio::io_context& loop, std::filesystem::path dir, std::int64_t timeoutMs = 15000)
+  std::vector<AgentEvent> events;  // what the agent's observer saw
+  int count(AgentEvent e) const { return static_cast<int>(std::count(events.begin(), events.end(), e)); }
+
+  // `configure` may change the configuration before the agent is made.
+  AgentBench(asio::io_context& loop, std::filesystem::path dir, std::int64_t timeoutMs = 15000,
+             const std::function<void(AgentConfig&)>& configure = {})
       : io(loop), folder(std::move(dir)) {
     AgentConfig c;
     c.programFolder = folder;
@@ -75,6 +82,8 @@ struct AgentBench {
     c.temporaryFolder = folder / "tmp";
     c.timeoutMs = timeoutMs;
     c.onEnd = [this](int status) { endedWith = status; };
+    c.observer = [this](AgentEvent e, std::string_view) { events.push_back(e); };
+    if (configure) configure(c);
     agent = std::make_unique<Agent>(io, resolver, std::move(c));
   }
 

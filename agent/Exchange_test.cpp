@@ -20,7 +20,10 @@ const auto kLoopback = asio::ip::make_address_v4("127.0.0.1");
 // Accepts uploads and keeps each one's bytes once the agent half-closes.
 class UploadServer {
  public:
-  explicit UploadServer(asio::io_context& io) : io_(io), acceptor_(io, {kLoopback, 0}) { acceptNext(); }
+  explicit UploadServer(asio::io_context& io, unsigned short port = 0)
+      : io_(io), acceptor_(io, {kLoopback, port}) {
+    acceptNext();
+  }
   long port() const { return acceptor_.local_endpoint().port(); }
   std::vector<std::string> uploads;  // complete: the agent's side ended
   std::vector<Clock::time_point> acceptedAt;
@@ -299,22 +302,131 @@ TEST_F(ExchangeTest, TmrTimeoutCutsACommandConnectionAndListensAgain) {
   silent.close();
 }
 
-TEST_F(ExchangeTest, ARefusingServerLeavesTheAuditFileAndShowsNothing) {
-  auto b = std::make_unique<AgentBench>(io, freshFolder("refused"));
-  b->writeSettings("ServerIP:127.0.0.1\r\nConnectPortNumber:" + std::to_string(freePort()) + "\r\n");
-  ASSERT_TRUE(b->agent->Form_Load());
-  ASSERT_TRUE(runUntil(io, [&] { return b->agent->connectSocket().State() == sckClosed; }));
-  EXPECT_TRUE(fs::exists(b->auditFile()));
-  EXPECT_TRUE(b->desk->shown.empty());
-  EXPECT_FALSE(b->endedWith.has_value());
+// Short back-off steps: 200 ms doubling up to 800 ms.
+void shortRetries(AgentConfig& c) {
+  c.uploadRetryFirstMs = 200;
+  c.uploadRetryMaxMs = 800;
 }
 
-TEST_F(ExchangeTest, AnUnresolvableServerShowsNothingEither) {
-  auto b = std::make_unique<AgentBench>(io, freshFolder("unresolvable"));
-  b->writeSettings("ServerIP:audit-server.invalid\r\nConnectPortNumber:4000\r\n");
+int errorReports(const AgentBench& b, std::string_view procedure) {
+  int n = 0;
+  for (const auto& m : b.desk->shown) n += m.text.find("QuorvanePro.frmMain." + std::string(procedure)) != std::string::npos;
+  return n;
+}
+
+TEST_F(ExchangeTest, ARefusingServerIsReportedOnceAndTheUploadTriedAgainUntilItIsUp) {
+  const long port = freePort();
+  auto b = std::make_unique<AgentBench>(io, freshFolder("refused"), 15000, shortRetries);
+  b->writeSettings("ServerIP:127.0.0.1\r\nConnectPortNumber:" + std::to_string(port) + "\r\n");
   ASSERT_TRUE(b->agent->Form_Load());
-  ASSERT_TRUE(runUntil(io, [&] { return b->resolver.queries() == 1 && b->agent->connectSocket().State() == sckClosed; }));
-  EXPECT_TRUE(b->desk->shown.empty());
+  // Several refused attempts, the step growing to its longest; one report.
+  ASSERT_TRUE(runUntil(io, [&] { return b->count(AgentEvent::UploadFailed) >= 4; }, std::chrono::seconds(10)));
+  EXPECT_EQ(b->agent->uploadRetryStepMs(), 800);
+  EXPECT_TRUE(b->agent->uploadRetryTimer().Enabled());
+  EXPECT_TRUE(fs::exists(b->auditFile()));
+  EXPECT_EQ(b->desk->shown.size(), 1u);
+  EXPECT_EQ(errorReports(*b, "sckConnect_OnError"), 1);
+  EXPECT_FALSE(b->endedWith.has_value());
+
+  // The server comes up: the audit arrives within one step, whole.
+  UploadServer server(io, static_cast<unsigned short>(port));
+  ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() == 1; }, std::chrono::seconds(5)));
+  EXPECT_EQ(server.uploads[0], uploadOf(b->auditFile()));
+  ASSERT_TRUE(runUntil(io, [&] { return b->count(AgentEvent::UploadSent) == 1; }, std::chrono::seconds(5)));
+  EXPECT_FALSE(b->agent->uploadRetryTimer().Enabled());
+  EXPECT_EQ(b->agent->uploadRetryStepMs(), 200);  // the next outage starts from the first step
+  EXPECT_EQ(b->desk->shown.size(), 1u);
+}
+
+TEST_F(ExchangeTest, ANewerAuditReplacesTheOneWaitingToBeSent) {
+  auto b = std::make_unique<AgentBench>(io, freshFolder("replaced"), 15000, [](AgentConfig& c) {
+    c.uploadRetryFirstMs = 60000;  // the retry would come much later
+  });
+  const long port = freePort();
+  b->writeSettings("ServerIP:127.0.0.1\r\nConnectPortNumber:" + std::to_string(port) + "\r\n");
+  ASSERT_TRUE(b->agent->Form_Load());
+  ASSERT_TRUE(runUntil(io, [&] { return b->count(AgentEvent::UploadFailed) == 1; }));
+  EXPECT_TRUE(b->agent->uploadRetryTimer().Enabled());
+  UploadServer server(io, static_cast<unsigned short>(port));
+  b->agent->doGetInfo();  // a re-audit: sent at once, the old one is not sent after it
+  ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() == 1; }, std::chrono::seconds(5)));
+  const std::string& u = server.uploads[0];
+  auto record = decodeStoredAudit(std::string_view(u).substr(0, u.size() - EndMarker.size()));
+  ASSERT_TRUE(record.ok());
+  EXPECT_EQ(record->AuditDate, "audit 2");
+  EXPECT_FALSE(b->agent->uploadRetryTimer().Enabled());
+  runUntil(io, [] { return false; }, std::chrono::milliseconds(300));
+  EXPECT_EQ(server.uploads.size(), 1u);
+}
+
+// A ServerIP that cannot be used is reported once and the agent goes on
+// listening for commands; one that cannot be resolved is reported once
+// however often it is tried.
+TEST_F(ExchangeTest, AnUnusableServerIPIsReportedOnceAndTheAgentListensOn) {
+  const struct {
+    const char* name;
+    const char* serverIP;
+    const char* procedure;
+  } rows[] = {
+      {"a blank before", " 127.0.0.1", "Form_Load"},
+      {"a blank after", "127.0.0.1 ", "Form_Load"},
+      {"numbers that are no IPv4 address", "300.1.2.3", "Form_Load"},
+      {"three parts", "10.1.2", "Form_Load"},
+      {"a name that does not resolve", "audit-server.invalid", "sckConnect_OnError"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    auto b = std::make_unique<AgentBench>(io, freshFolder("unusable"), 15000, shortRetries);
+    const long listen = freePort();
+    b->writeSettings(std::string("ServerIP:") + row.serverIP + "\r\nConnectPortNumber:4000\r\nListenPortNumber:" +
+                     std::to_string(listen) + "\r\nAcceptCommandsFrom:127.0.0.1\r\n");
+    ASSERT_TRUE(b->agent->Form_Load());
+    runUntil(io, [] { return false; }, std::chrono::milliseconds(1200));  // a few back-off steps
+    EXPECT_EQ(b->desk->shown.size(), 1u);
+    EXPECT_EQ(errorReports(*b, row.procedure), 1);
+    EXPECT_FALSE(b->endedWith.has_value());
+    EXPECT_TRUE(fs::exists(b->auditFile()));
+    EXPECT_EQ(b->agent->listenSocket().State(), sckListening);
+    listenPort_ = listen;
+    command(tokHangUp);  // commands are still taken
+  }
+}
+
+// A command connection that brings no whole command is cut after the
+// deadline, and the next command gets through.
+TEST_F(ExchangeTest, ACommandConnectionWithoutACommandIsCutAtTheDeadline) {
+  const std::string token(tokAudit);
+  const struct {
+    const char* name;
+    std::vector<std::string> pieces;  // sent one after the other
+  } rows[] = {
+      {"nothing", {}},
+      {"three bytes that are no token", {"abc"}},
+      {"the first byte of a token", {token.substr(0, 1)}},
+      {"a token split 1 + 2", {token.substr(0, 1), token.substr(1)}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    auto b = std::make_unique<AgentBench>(io, freshFolder("deadline"), 60000,
+                                          [](AgentConfig& c) { c.commandDeadlineMs = 300; });
+    listenPort_ = freePort();
+    b->writeSettings("ListenPortNumber:" + std::to_string(listenPort_) + "\r\n");
+    ASSERT_TRUE(b->agent->Form_Load());
+    CommandClient silent(io);
+    silent.connect(listenPort_);
+    ASSERT_TRUE(runUntil(io, [&] { return silent.done; }));
+    ASSERT_FALSE(silent.connectError);
+    ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckConnected; }));
+    for (const std::string& piece : row.pieces) {
+      silent.send(piece);
+      runUntil(io, [] { return false; }, std::chrono::milliseconds(50));  // one piece per arrival
+    }
+    // Cut, and listening again, well before tmrTimeout (60 s here).
+    ASSERT_TRUE(runUntil(io, [&] { return silent.sawEnd; }, std::chrono::seconds(5)));
+    EXPECT_EQ(b->audits, 1);  // nothing was taken for a command
+    command(tokHangUp);
+    silent.close();
+  }
 }
 
 TEST_F(ExchangeTest, ListenPortNumberZeroReportsZeroAndNeverListens) {
