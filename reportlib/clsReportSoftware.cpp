@@ -121,6 +121,30 @@ std::string replaceAll(std::string text, std::string_view what, std::string_view
   return out;
 }
 
+std::string fillPlaceholders(std::string_view text, const std::vector<Placeholder>& values) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t from = 0;
+  for (std::size_t at = text.find('%'); at != std::string_view::npos; at = text.find('%', at)) {
+    const Placeholder* hit = nullptr;
+    for (const Placeholder& p : values) {
+      if (!p.name.empty() && text.substr(at, p.name.size()) == p.name) {
+        hit = &p;
+        break;
+      }
+    }
+    if (hit == nullptr) {
+      ++at;
+      continue;
+    }
+    out.append(text.substr(from, at - from)).append(hit->value);
+    at += hit->name.size();
+    from = at;
+  }
+  out.append(text.substr(from));
+  return out;
+}
+
 std::string_view rowColour(std::size_t row) { return row % 2 == 0 ? "#CCCCCC" : "#999999"; }
 
 quorvane::Expected<TemplateParts> splitTemplate(std::string_view text) {
@@ -222,14 +246,13 @@ bool clsReportSoftware::doOutput(const std::string& path) {
     return false;
   }
   const std::string dateTime = dateTime_.empty() ? currentDateTimeText() : dateTime_;
-  std::string head = std::move(parts->head);
-  head = replaceAll(std::move(head), "%computer_count%", std::to_string(tally_.computers));
-  head = replaceAll(std::move(head), "%date_time%", htmlEscape(dateTime));
-  head = replaceAll(std::move(head), "%ip_addresses%", htmlEscape(strMyJoin(tally_.addresses, ", ")));
-  head = replaceAll(std::move(head), "%computer_names%", htmlEscape(strMyJoin(tally_.names, ", ")));
-  head = replaceAll(std::move(head), "%domains_workgroups%",
-                    htmlEscape(strMyJoin(tally_.domains, ", ")));
-  out << head << "\r\n";
+  out << fillPlaceholders(parts->head,
+                          {{"%computer_count%", std::to_string(tally_.computers)},
+                           {"%date_time%", htmlEscape(dateTime)},
+                           {"%ip_addresses%", htmlEscape(strMyJoin(tally_.addresses, ", "))},
+                           {"%computer_names%", htmlEscape(strMyJoin(tally_.names, ", "))},
+                           {"%domains_workgroups%", htmlEscape(strMyJoin(tally_.domains, ", "))}})
+      << "\r\n";
 
   sortString(tally_.applications, &progress_);
   progress_.setStatus("Outputting HTML ...");
@@ -237,11 +260,10 @@ bool clsReportSoftware::doOutput(const std::string& path) {
   for (std::size_t e = 1; e <= last; ++e) {
     progress_.setProgress(static_cast<float>(e + 1) / static_cast<float>(last + 1));
     const auto& app = tally_.applications[e];
-    std::string row = parts->row;
-    row = replaceAll(std::move(row), "%row_colour%", rowColour(e - 1));
-    row = replaceAll(std::move(row), "%product_name%", htmlEscape(app.name));
-    row = replaceAll(std::move(row), "%count%", std::to_string(app.count));
-    out << row << "\r\n";
+    out << fillPlaceholders(parts->row, {{"%row_colour%", std::string(rowColour(e - 1))},
+                                         {"%product_name%", htmlEscape(app.name)},
+                                         {"%count%", std::to_string(app.count)}})
+        << "\r\n";
   }
   out << parts->tail << "\r\n";
   out.close();

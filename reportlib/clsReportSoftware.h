@@ -46,6 +46,15 @@ std::string strMyJoin(const std::vector<std::string>& list, std::string_view sep
 std::string htmlEscape(std::string_view text);
 // Replaces every occurrence of `what`.
 std::string replaceAll(std::string text, std::string_view what, std::string_view with);
+// One placeholder of a template and the text it stands for.
+struct Placeholder {
+  std::string_view name;  // with its "%" signs
+  std::string value;
+};
+// Fills every placeholder of `text` in one pass from left to right: the
+// values put in are never searched again, so text from an audit that looks
+// like a placeholder stays as it is.
+std::string fillPlaceholders(std::string_view text, const std::vector<Placeholder>& values);
 // "#CCCCCC" for row 0, then alternately "#999999" and "#CCCCCC".
 std::string_view rowColour(std::size_t row);
 

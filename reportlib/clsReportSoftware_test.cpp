@@ -244,6 +244,43 @@ TEST_F(PageTest, HostileNamesAreEscapedInEveryPlaceholder) {
   EXPECT_EQ(testing::readBytes(out).find("<script>"), std::string::npos);
 }
 
+// Audit text that looks like a placeholder is data: it is written as it
+// stands, never filled.
+TEST_F(PageTest, PlaceholderLikeTextFromAnAuditStaysAsItIs) {
+  testing::writeBytes(templateFile(),
+                      "%computer_names%|%domains_workgroups%|%ip_addresses%<QuorvanePro:Replicate>"
+                      "%count% %product_name%</QuorvanePro:Replicate>");
+  const std::string out = run({machine("127.0.0.1", "%count%", "%computer_names%",
+                                       {"%computer_names% Ad-Aware 6.0", "%count%", "100%row_colour%"})});
+  const auto lines = testing::crlfLines(testing::readBytes(out));
+  const std::vector<std::string> expected = {
+      "%count%|%computer_names%|127.0.0.1",
+      "1 %computer_names% Ad-Aware 6.0",
+      "1 %count%",
+      "1 100%row_colour%",
+      "",  // the empty tail
+      "",
+  };
+  EXPECT_EQ(lines, expected);
+}
+
+TEST(HelpersTest, FillPlaceholdersInOnePass) {
+  const struct {
+    const char* name;
+    const char* text;
+    const char* expected;
+  } rows[] = {
+      {"each placeholder", "%a%-%b%", "x-%a%"},
+      {"a value is never filled again", "%b%%a%", "%a%x"},
+      {"unknown names and lone signs stay", "100% %c% %", "100% %c% %"},
+      {"adjacent and repeated", "%a%%a%%a%", "xxx"},
+      {"a sign before a placeholder", "%%a%", "%x"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(fillPlaceholders(row.text, {{"%a%", "x"}, {"%b%", "%a%"}}), row.expected) << row.name;
+  }
+}
+
 TEST_F(PageTest, NoRecordsMeansNoComputers) {
   testing::writeBytes(templateFile(), "%computer_count%/%ip_addresses%/<QuorvanePro:Replicate>r</QuorvanePro:Replicate>t");
   const std::string out = run({});
