@@ -17,6 +17,7 @@ namespace quorvane {
 namespace {
 
 int gSignalPipe[2] = {-1, -1};
+bool gTerminationRequested = false;  // set on the event loop's thread
 
 void onTerminationSignal(int) {
   const char byte = 1;
@@ -25,6 +26,8 @@ void onTerminationSignal(int) {
 
 }  // namespace
 
+bool terminationRequested() { return gTerminationRequested; }
+
 void quitEventLoopOnTermination() {
   if (gSignalPipe[0] >= 0) return;
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0) return;
@@ -32,6 +35,7 @@ void quitEventLoopOnTermination() {
   QObject::connect(notifier, &QSocketNotifier::activated, [] {
     char byte = 0;
     [[maybe_unused]] const auto n = ::read(gSignalPipe[0], &byte, 1);
+    gTerminationRequested = true;
     QCoreApplication::quit();
   });
   struct sigaction sa {};
@@ -47,8 +51,13 @@ int runHeadless(const ServerOptions&, const ServerFolders& folders) {
   ServerCore core(folders, sink);
   const std::unique_ptr<IndexWriter> index = attachIndexWriter(core);
   quitEventLoopOnTermination();
+  // A signal during start-up (quit() before the loop runs does nothing) ends
+  // it at the next step or data file.
+  core.setStopRequested(terminationRequested);
   StartupView view;
-  if (!core.start(view).ok()) return 1;
+  const Status started = core.start(view);
+  if (terminationRequested()) return 0;
+  if (!started.ok()) return 1;
   QCoreApplication::exec();
   return 0;
 }

@@ -14,13 +14,18 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "common/ErrorReport.h"
+#include "common/modCompression.h"
 #include "server/core/ServerCore.h"
 #include "server/core/ServerTexts.h"
 #include "server/testsupport/QtTestSupport.h"
+#include "server/testsupport/RawClient.h"
 
 namespace quorvane {
 namespace {
@@ -29,41 +34,13 @@ using testing::RecordingSink;
 using testing::sampleRecord;
 using testing::storedForm;
 using testing::TempFolder;
+using testing::closedByServer;
+using testing::rawConnect;
+using testing::sendAll;
 using testing::waitUntil;
+using testing::zlibOf;
 
 const std::string kMarker(kEndMarker);
-
-// A blocking client socket from `from` to 127.0.0.1:port (loopback connects
-// complete in the kernel, before the server accepts).
-int rawConnect(const std::string& from, int port) {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (s < 0) return -1;
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  ::inet_pton(AF_INET, from.c_str(), &a.sin_addr);
-  if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    ::close(s);
-    return -1;
-  }
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(static_cast<uint16_t>(port));
-  ::inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-  if (::connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-    ::close(s);
-    return -1;
-  }
-  return s;
-}
-
-bool sendAll(int s, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::send(s, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
 
 long residentBytes() {
   std::ifstream in("/proc/self/statm");
@@ -76,15 +53,6 @@ int openDescriptors() {
   int n = 0;
   for (int fd = 0; fd < 65536; ++fd) n += ::fcntl(fd, F_GETFD) != -1;
   return n;
-}
-
-std::string zlibOf(const std::string& data) {
-  uLongf n = compressBound(static_cast<uLong>(data.size()));
-  std::string out(n, '\0');
-  compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(data.data()),
-            static_cast<uLong>(data.size()), 9);
-  out.resize(n);
-  return out;
 }
 
 class HostileTest : public ::testing::Test {
@@ -107,13 +75,8 @@ class HostileTest : public ::testing::Test {
     ::shutdown(s, SHUT_WR);
     ASSERT_TRUE(waitUntil([&] { return closedByServer(s); }));
     ASSERT_TRUE(waitUntil([&] { return core->intake().openConnections() == 0; }));
+    ASSERT_TRUE(waitUntil([&] { return core->uploadsDecoding() == 0; }));
     ::close(s);
-  }
-  // The server's side of the connection has ended (end of stream or reset).
-  static bool closedByServer(int s) {
-    char c;
-    const ssize_t n = ::recv(s, &c, 1, MSG_DONTWAIT);
-    return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
   }
   int reports() const {
     int n = 0;
@@ -172,6 +135,7 @@ TEST_F(HostileTest, BadUploadsAreReportedStoreNothingAndGoodOnesGetThrough) {
   limits.perConnection = 256 * 1024;
   limits.total = 4 * 1024 * 1024;
   limits.idleTimeoutMs = 500;
+  limits.share.rejectsBeforeRefusal = 0;  // every bad upload is tried, from whatever source
   startServer(limits);
 
   const std::string good = storedForm(sampleRecord(1, "127.0.3.1", "corp", 0, 5));
@@ -219,6 +183,9 @@ TEST_F(HostileTest, BadUploadsAreReportedStoreNothingAndGoodOnesGetThrough) {
       {"zlib bomb", std::to_string(64u * 1024 * 1024) + std::string(1, '\0') + bomb + kMarker},
       {"zlib bomb under a small length", "100" + std::string(1, '\0') + bomb + kMarker},
       {"only the marker", kMarker},
+      // 64 MiB raw, 66 KB on the wire: refused before it is inflated.
+      {"5,592,278 empty applications", makeStoredForm(testing::recordWithEmptyApplications(5592278)) + kMarker},
+      {"65,537 empty applications", makeStoredForm(testing::recordWithEmptyApplications(65537)) + kMarker},
   };
   for (const Bad& b : bad) {
     SCOPED_TRACE(b.name);
@@ -272,6 +239,157 @@ TEST_F(HostileTest, BadUploadsAreReportedStoreNothingAndGoodOnesGetThrough) {
   }
   upload("127.0.3.1", good + kMarker);  // and still takes good uploads
   EXPECT_EQ(dir.read("DataStore/127.0.3.1.dat"), goodFile);
+}
+
+// A connection that holds nearly all the upload memory without ever
+// finishing: a small upload that needs room drops it, not the other way.
+TEST_F(HostileTest, AnUploadThatHoldsTheMemoryIsDroppedRatherThanASmallOne) {
+  IntakeLimits limits;
+  limits.perConnection = 4 * 1024 * 1024;
+  limits.total = 4 * 1024 * 1024;
+  startServer(limits);
+  const int hog = rawConnect("127.0.8.1", port);
+  ASSERT_GE(hog, 0);
+  const std::string hogBytes(limits.total - 1000, 'h');
+  std::string_view rest = hogBytes;
+  ASSERT_TRUE(waitUntil([&] {
+    if (!rest.empty()) {
+      const ssize_t n = ::send(hog, rest.data(), std::min<std::size_t>(rest.size(), 65536), MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n > 0) rest.remove_prefix(static_cast<std::size_t>(n));
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return true;  // cut already
+      return false;
+    }
+    return core->intake().totalBuffered() >= hogBytes.size() || closedByServer(hog);
+  }));
+  const std::string good = storedForm(sampleRecord(8, "127.0.8.2", "corp", 0, 40));
+  ASSERT_GT(good.size(), 1000u);
+  upload("127.0.8.2", good + kMarker);
+  EXPECT_EQ(dir.read("DataStore/127.0.8.2.dat"), good + "\r\n");
+  EXPECT_TRUE(waitUntil([&] { return closedByServer(hog); }));
+  ::close(hog);
+}
+
+// Slow senders (a byte now and then, never an end marker) are never idle,
+// yet they are cut at the upload deadline.
+TEST_F(HostileTest, SlowSendersAreCutAtTheUploadDeadline) {
+  IntakeLimits limits;
+  limits.idleTimeoutMs = 60000;
+  limits.uploadDeadlineMs = 1000;
+  startServer(limits);
+  std::vector<int> slow;
+  for (int i = 0; i < 10; ++i) slow.push_back(rawConnect("127.0.9." + std::to_string(i + 1), port));
+  for (int s : slow) ASSERT_GE(s, 0);
+  auto last = std::chrono::steady_clock::now();
+  const bool cut = waitUntil([&] {
+    if (std::chrono::steady_clock::now() - last > std::chrono::milliseconds(100)) {
+      last = std::chrono::steady_clock::now();
+      for (int s : slow) ::send(s, "x", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+    }
+    for (int s : slow) {
+      if (!closedByServer(s)) return false;
+    }
+    return true;
+  }, 15000);
+  for (int s : slow) ::close(s);
+  EXPECT_TRUE(cut);
+  EXPECT_TRUE(waitUntil([&] { return core->intake().openConnections() == 0; }));
+  EXPECT_EQ(core->intake().totalBuffered(), 0u);
+}
+
+// Two clients sending zlib bombs of 64 MiB as fast as they can: a good
+// upload sent in the middle of the flood is stored while it goes on.
+TEST_F(HostileTest, AFloodOfZlibBombsDoesNotHoldUpAGoodUpload) {
+  startServer(IntakeLimits{});
+  const std::string bomb = testing::zlibBomb(64u * 1024 * 1024, 64u * 1024 * 1024) + kMarker;
+  std::atomic<bool> stop{false};
+  std::atomic<int> bombsSent{0};
+  std::vector<std::thread> bombers;
+  for (int b = 0; b < 2; ++b) {
+    bombers.emplace_back([&, b] {
+      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (!stop && std::chrono::steady_clock::now() < end) {
+        const int s = rawConnect("127.0.10." + std::to_string(b + 1), port);
+        if (s < 0) continue;
+        sendAll(s, bomb);  // refused sources see their connections cut
+        ++bombsSent;
+        ::close(s);
+      }
+    });
+  }
+  const bool flooding = waitUntil([&] { return bombsSent >= 20; }, 10000);
+  const std::string good = storedForm(sampleRecord(10, "127.0.10.100", "corp", 0, 10));
+  const int client = rawConnect("127.0.10.100", port);
+  const bool sent = client >= 0 && sendAll(client, good + kMarker);
+  const int bombsAtSend = bombsSent;
+  const bool stored = waitUntil([&] { return dir.exists("DataStore/127.0.10.100.dat"); }, 10000);
+  const bool stillFlooding = bombsSent > bombsAtSend;
+  stop = true;
+  for (auto& t : bombers) t.join();
+  if (client >= 0) ::close(client);
+  ASSERT_TRUE(flooding);
+  ASSERT_TRUE(sent);
+  EXPECT_TRUE(stored);
+  EXPECT_TRUE(stillFlooding);
+  EXPECT_EQ(dir.read("DataStore/127.0.10.100.dat"), good + "\r\n");
+  EXPECT_FALSE(dir.exists("DataStore/127.0.10.1.dat"));
+}
+
+// A source that keeps sending rejected uploads is refused for a while and
+// says so once; other sources go on.
+TEST_F(HostileTest, ASourceThatKeepsSendingRejectedUploadsIsRefusedAndSaysSoOnce) {
+  IntakeLimits limits;
+  limits.share.rejectsBeforeRefusal = 3;
+  limits.share.refusalMs = 60000;
+  startServer(limits);
+  const auto refusals = [&] {
+    int n = 0;
+    for (const auto& m : sink.messages) n += m.text.find("are refused for 60 s") != std::string::npos;
+    return n;
+  };
+  for (int i = 0; i < 3; ++i) upload("127.0.11.1", "garbage" + kMarker);
+  ASSERT_TRUE(waitUntil([&] { return refusals() == 1; }));
+  EXPECT_EQ(reports(), 4);  // three rejected uploads, then the refusal
+  // Refused now: connections are closed as they come, and nothing more is said.
+  for (int i = 0; i < 5; ++i) {
+    const int s = rawConnect("127.0.11.1", port);
+    ASSERT_GE(s, 0);
+    sendAll(s, storedForm(sampleRecord(11, "127.0.11.1", "corp", 0, 2)) + kMarker);
+    EXPECT_TRUE(waitUntil([&] { return closedByServer(s); }));
+    ::close(s);
+  }
+  EXPECT_GE(core->intake().turnedAway(), 5);
+  EXPECT_EQ(reports(), 4);
+  EXPECT_FALSE(dir.exists("DataStore/127.0.11.1.dat"));
+  // Another source is served as ever.
+  const std::string good = storedForm(sampleRecord(12, "127.0.11.2", "corp", 0, 2));
+  upload("127.0.11.2", good + kMarker);
+  ASSERT_TRUE(waitUntil([&] { return dir.exists("DataStore/127.0.11.2.dat"); }));
+  // At most a few connections of one source are held at once.
+  std::vector<int> many;
+  for (int i = 0; i < 20; ++i) many.push_back(rawConnect("127.0.11.3", port));
+  EXPECT_TRUE(waitUntil([&] { return core->intake().turnedAway() >= 5 + 20 - limits.share.maxConnections; }));
+  EXPECT_LE(core->intake().openConnections(), limits.share.maxConnections);
+  for (int s : many) ::close(s);
+}
+
+// A write cut short (kill -9) leaves "<IP>.dat.tmp-XXXXXX": the next start
+// removes it. A rejected upload is kept up to 1 MiB, the newest one.
+TEST_F(HostileTest, LeftoversAreRemovedAtStartAndRejectedCopiesAreBounded) {
+  dir.write("DataStore/127.0.12.1.dat.tmp-AbC123", "half a file");
+  dir.write("DataStore/127.0.12.2.dat.tmp-000000", "");
+  const std::string kept = storedForm(sampleRecord(13, "127.0.12.1", "corp", 0, 2));
+  dir.write("DataStore/127.0.12.1.dat", kept + "\r\n");
+  startServer(IntakeLimits{});
+  for (const std::string& name : dir.list("DataStore")) EXPECT_EQ(name.find(".tmp-"), std::string::npos) << name;
+  EXPECT_EQ(dir.read("DataStore/127.0.12.1.dat"), kept + "\r\n");
+  EXPECT_EQ(core->state().clientCount(), 1);
+
+  const std::string big(3 * 1024 * 1024, 'b');
+  upload("127.0.12.3", big + kMarker);
+  ASSERT_TRUE(waitUntil([&] { return dir.exists("DataStore/127.0.12.3.dat.rejected"); }));
+  EXPECT_EQ(dir.read("DataStore/127.0.12.3.dat.rejected"), big.substr(0, kMaxRejectedCopy));
+  upload("127.0.12.3", "newer" + kMarker);
+  EXPECT_TRUE(waitUntil([&] { return dir.read("DataStore/127.0.12.3.dat.rejected") == "newer"; }));
 }
 
 TEST_F(HostileTest, ADiskFullWhileWritingIsReportedAndThePreviousAuditKept) {

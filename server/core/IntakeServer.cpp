@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <algorithm>
+#include <chrono>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -10,13 +11,19 @@ namespace quorvane {
 
 namespace {
 constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
+
+std::int64_t nowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
+}  // namespace
 
 struct IntakeServer::Connection {
   QTcpSocket* socket = nullptr;
   std::string ip;
   UploadAssembler assembler;
   QTimer* idle = nullptr;
+  QTimer* deadline = nullptr;
   bool closing = false;
 
   explicit Connection(std::size_t maxUpload) : assembler(maxUpload) {}
@@ -30,7 +37,7 @@ std::string dottedAddress(const QHostAddress& address) {
 }
 
 IntakeServer::IntakeServer(IntakeEvents& events, IntakeLimits limits, QObject* parent)
-    : QObject(parent), events_(events), limits_(limits), listener_(new QTcpServer(this)) {
+    : QObject(parent), events_(events), limits_(limits), listener_(new QTcpServer(this)), share_(limits.share) {
   connect(listener_, &QTcpServer::newConnection, this, &IntakeServer::onNewConnection);
   connect(listener_, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) { onAcceptError(); });
 }
@@ -82,22 +89,35 @@ void IntakeServer::resumeAccepting() {
   if (listener_->isListening()) listener_->resumeAccepting();
 }
 
+QTimer* IntakeServer::startTimer(QTcpSocket* socket, int ms) {
+  if (ms <= 0) return nullptr;
+  auto* timer = new QTimer(socket);
+  timer->setSingleShot(true);
+  timer->setInterval(ms);
+  timer->start();
+  return timer;
+}
+
 void IntakeServer::onNewConnection() {
   while (QTcpSocket* socket = listener_->nextPendingConnection()) {
+    std::string ip = dottedAddress(socket->peerAddress());
+    if (!share_.mayConnect(ip, nowMs())) {
+      ++turnedAway_;
+      socket->abort();
+      socket->deleteLater();
+      continue;
+    }
+    share_.connectionOpened(ip);
     auto c = std::make_unique<Connection>(limits_.perConnection);
     c->socket = socket;
-    c->ip = dottedAddress(socket->peerAddress());
+    c->ip = ip;
     socket->setReadBufferSize(kReadBufferBytes);
-    if (limits_.idleTimeoutMs > 0) {
-      c->idle = new QTimer(socket);
-      c->idle->setSingleShot(true);
-      c->idle->setInterval(limits_.idleTimeoutMs);
-      connect(c->idle, &QTimer::timeout, socket, [this, socket] { drop(socket); });
-      c->idle->start();
-    }
+    c->idle = startTimer(socket, limits_.idleTimeoutMs);
+    if (c->idle) connect(c->idle, &QTimer::timeout, socket, [this, socket] { drop(socket); });
+    c->deadline = startTimer(socket, limits_.uploadDeadlineMs);
+    if (c->deadline) connect(c->deadline, &QTimer::timeout, socket, [this, socket] { refuseSilently(socket); });
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onDisconnected(socket); });
-    const std::string ip = c->ip;
     connections_.emplace(socket, std::move(c));
     events_.onConnectionOpened(ip, openConnections());
     // Data that came with the connection is read by the readyRead that follows.
@@ -121,34 +141,79 @@ void IntakeServer::drain(Connection& c) {
     if (c.idle) c.idle->start();
     events_.onPieceArrived(c.ip);
 
-    if (buffered_ + static_cast<std::size_t>(piece.size()) > limits_.total) {
-      events_.onUploadRefused(c.ip, Status::Error(kErrUploadTooLarge,
-                                                   "Out of memory: the uploads in progress exceed " +
-                                                       std::to_string(limits_.total) + " bytes"));
-      drop(c.socket);
-      return;
-    }
-    const std::size_t held = c.assembler.buffered();
+    if (!makeRoom(c, static_cast<std::size_t>(piece.size()))) return;
+    const std::size_t held = c.assembler.held();
     UploadAssembler::Result r = c.assembler.feed(std::string_view(piece.constData(), piece.size()));
-    buffered_ = buffered_ - held + c.assembler.buffered();
+    buffered_ = buffered_ - held + c.assembler.held();
     if (r.outcome == UploadAssembler::Outcome::Overflow) {
-      events_.onUploadRefused(c.ip, Status::Error(kErrUploadTooLarge,
-                                                   "Out of memory: upload larger than " +
-                                                       std::to_string(limits_.perConnection) + " bytes"));
-      drop(c.socket);
+      refuse(c, Status::Error(kErrUploadTooLarge,
+                              "Out of memory: upload larger than " + std::to_string(limits_.perConnection) + " bytes"));
       return;
     }
     if (r.outcome == UploadAssembler::Outcome::Complete) {
+      if (c.deadline) c.deadline->start();  // the next upload on this connection has its own time
       events_.onUploadComplete(c.ip, std::move(r.upload));
     }
   }
+}
+
+// Frees memory for `more` bytes on `c` by closing the connections that hold
+// the most, largest first. False when `c` itself was the largest (and is
+// closed now).
+bool IntakeServer::makeRoom(Connection& c, std::size_t more) {
+  while (buffered_ + more > limits_.total) {
+    Connection* largest = &c;
+    std::size_t most = c.assembler.held() + more;
+    for (auto& [socket, other] : connections_) {
+      if (!other->closing && other->assembler.held() > most) {
+        largest = other.get();
+        most = other->assembler.held();
+      }
+    }
+    const bool self = largest == &c;
+    refuse(*largest, Status::Error(kErrUploadTooLarge, "Out of memory: the uploads in progress exceed " +
+                                                           std::to_string(limits_.total) + " bytes; the largest (" +
+                                                           std::to_string(largest->assembler.buffered()) +
+                                                           " bytes) is dropped"));
+    if (self) return false;
+  }
+  return true;
+}
+
+void IntakeServer::refuse(Connection& c, const Status& why) {
+  const std::string ip = c.ip;
+  events_.onUploadRefused(ip, why);
+  drop(c.socket);
+  uploadRejected(ip);
+}
+
+// Past the upload deadline: dropped without a report of its own (a fleet of
+// slow senders would flood the reports); it counts against its source.
+void IntakeServer::refuseSilently(QTcpSocket* socket) {
+  auto it = connections_.find(socket);
+  if (it == connections_.end() || it->second->closing) return;
+  const std::string ip = it->second->ip;
+  drop(socket);
+  uploadRejected(ip);
+}
+
+void IntakeServer::uploadStored(const std::string& ip) { share_.stored(ip); }
+
+void IntakeServer::uploadRejected(const std::string& ip) {
+  if (!share_.rejected(ip, nowMs())) return;
+  const SourceSharePolicy& p = share_.policy();
+  events_.onSourceRefused(ip, Status::Error(kErrSourceRefused,
+                                            "Connection refused: uploads from this address are refused for " +
+                                                std::to_string(p.refusalMs / 1000) + " s after " +
+                                                std::to_string(p.rejectsBeforeRefusal) + " rejected uploads within " +
+                                                std::to_string(p.windowMs / 1000) + " s"));
 }
 
 void IntakeServer::drop(QTcpSocket* socket) {
   auto it = connections_.find(socket);
   if (it == connections_.end() || it->second->closing) return;
   it->second->closing = true;
-  buffered_ -= it->second->assembler.buffered();
+  buffered_ -= it->second->assembler.held();
   it->second->assembler.clear();
   socket->abort();  // emits disconnected while connected
   if (connections_.count(socket)) onDisconnected(socket);
@@ -163,8 +228,9 @@ void IntakeServer::onDisconnected(QTcpSocket* socket) {
   it = connections_.find(socket);
   if (it == connections_.end()) return;
   const std::string ip = it->second->ip;
-  buffered_ -= it->second->assembler.buffered();
+  buffered_ -= it->second->assembler.held();
   connections_.erase(it);
+  share_.connectionClosed(ip);
   resumeAccepting();  // a descriptor is free again
   socket->disconnect(this);
   socket->deleteLater();

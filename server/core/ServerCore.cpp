@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -104,7 +105,7 @@ Status writeFileAtomically(const std::string& path, std::string_view bytes) {
 // zero-filled blob reads as an empty record) mean it is not an agent's audit,
 // and it must not replace a good one.
 Expected<AuditRecord> decodeUpload(std::string_view upload) {
-  Expected<std::string> data = readStoredForm(upload);
+  Expected<std::string> data = readStoredRecordBytes(upload);
   if (!data) return data.status();
   std::size_t consumed = 0;
   Expected<AuditRecord> record = readAuditRecord(*data, &consumed);
@@ -115,6 +116,15 @@ Expected<AuditRecord> decodeUpload(std::string_view upload) {
   return record;
 }
 
+int removeLeftoverTemporaries(const std::string& folder) {
+  QDir dir(QString::fromStdString(folder));
+  int removed = 0;
+  for (const QString& name : dir.entryList({QStringLiteral("*.tmp-*")}, QDir::Files | QDir::Hidden)) {
+    removed += dir.remove(name) ? 1 : 0;
+  }
+  return removed;
+}
+
 ServerCore::ServerCore(ServerFolders folders, MessageSink& messages, QObject* parent)
     : QObject(parent),
       appPath_(getAppPath(folders.program)),
@@ -123,10 +133,16 @@ ServerCore::ServerCore(ServerFolders folders, MessageSink& messages, QObject* pa
       reportsPath_(folders.reports.empty() ? appPath_ : getAppPath(folders.reports)),
       messages_(messages) {
   intake_ = std::make_unique<IntakeServer>(static_cast<IntakeEvents&>(*this), intakeLimits_);
+  decoder_ = std::make_unique<UploadDecoder>(
+      decodeUpload, [this](const std::string& ip, std::string upload, Expected<AuditRecord> record) {
+        storeDecoded(ip, std::move(upload), std::move(record));
+      });
   reportCatalog_ = std::make_unique<NoReportLibraries>();
 }
 
-ServerCore::~ServerCore() = default;
+ServerCore::~ServerCore() {
+  decoder_.reset();  // its worker may still call back into this object
+}
 
 void ServerCore::setIntakeLimits(IntakeLimits limits) {
   intakeLimits_ = limits;
@@ -160,6 +176,8 @@ Status ServerCore::start(StartupView& view, StartupOptions options) {
     // 2. The loading window and the data file list.
     view.showLoading();
     QCoreApplication::processEvents();
+    if (stopping()) return Status::Ok();
+    removeLeftoverTemporaries(dataStorePath(appPath_));
     listing_ = getFileCount(appPath_);
     fileListReady_ = true;
 
@@ -195,6 +213,7 @@ Status ServerCore::start(StartupView& view, StartupOptions options) {
     if (options.listen) listenForAgents(options);
 
     // 11. The loading window again.
+    if (stopping()) return Status::Ok();
     view.showLoading();
 
     // 12. The data files.
@@ -248,6 +267,7 @@ void ServerCore::loadDataFiles(StartupView& view) {
   const std::size_t last = listing_.paths.size() - 1;
   for (std::size_t i = 0; i < listing_.paths.size(); ++i) {
     QCoreApplication::processEvents();
+    if (stopping()) break;
     const std::string& path = listing_.paths[i];
     view.setLoadingFile(returnNameOfFile(path));
     if (listing_.paths.size() > 1) view.setLoadingProgress(static_cast<double>(i) / static_cast<double>(last));
@@ -274,15 +294,31 @@ void ServerCore::loadDataFiles(StartupView& view) {
 }
 
 void ServerCore::storeUpload(const std::string& ip, std::string upload) {
+  Expected<AuditRecord> record = decodeUpload(upload);
+  storeDecoded(ip, std::move(upload), std::move(record));
+}
+
+// The completion step of an upload. A rejected one is kept (its first
+// kMaxRejectedCopy bytes) for whoever looks into it, and counts against its
+// source's share of the intake.
+void ServerCore::storeDecoded(const std::string& ip, std::string upload, Expected<AuditRecord> record) {
   const std::string folder = dataStorePath(appPath_);
   try {
-    Expected<AuditRecord> record = decodeUpload(upload);
     if (!record) {
+      intake_->uploadRejected(ip);
       QDir().mkpath(QString::fromStdString(folder));
       const std::string rejected = folder + ip + std::string(kDataFileExtension) + std::string(kRejectedSuffix);
-      const Status kept = writeFileAtomically(rejected, upload);
+      const std::size_t kept = std::min(upload.size(), kMaxRejectedCopy);
+      const Status written = writeFileAtomically(rejected, std::string_view(upload).substr(0, kept));
       std::string why = record.status().description();
-      why += kept.ok() ? " (upload kept as " + returnNameOfFile(rejected) + ")" : " (" + kept.description() + ")";
+      if (!written.ok()) {
+        why += " (" + written.description() + ")";
+      } else if (kept < upload.size()) {
+        why += " (first " + std::to_string(kept) + " of " + std::to_string(upload.size()) + " bytes kept as " +
+               returnNameOfFile(rejected) + ")";
+      } else {
+        why += " (upload kept as " + returnNameOfFile(rejected) + ")";
+      }
       emit uploadRejected(QString::fromStdString(ip));
       throw RaisedError(record.status().number(), why);
     }
@@ -292,6 +328,7 @@ void ServerCore::storeUpload(const std::string& ip, std::string upload) {
     const std::string path = folder + ip + std::string(kDataFileExtension);
     upload += "\r\n";
     throwIfFailed(writeFileAtomically(path, upload));
+    intake_->uploadStored(ip);
     if (storedAuditHook_) storedAuditHook_(ip, *record, path);
 
     int index = -1;
@@ -317,7 +354,14 @@ void ServerCore::onPieceArrived(const std::string& ip) {
   state_.clientList().setStatus(QString::fromStdString(ip), qs(kStatusDataArrival));
 }
 
-void ServerCore::onUploadComplete(const std::string& ip, std::string upload) { storeUpload(ip, std::move(upload)); }
+void ServerCore::onUploadComplete(const std::string& ip, std::string upload) {
+  if (decoder_->submit(ip, std::move(upload))) return;
+  intake_->uploadRejected(ip);
+  onUploadRefused(ip, Status::Error(kErrUploadTooLarge,
+                                    "Out of memory: too many uploads waiting to be decoded; this one is dropped"));
+}
+
+void ServerCore::onSourceRefused(const std::string& ip, const Status& why) { onUploadRefused(ip, why); }
 
 void ServerCore::onUploadRefused(const std::string& ip, const Status& why) {
   try {

@@ -7,11 +7,16 @@
 // a MessageSink for message boxes. Failures follow the error-report
 // convention and go to the sink; start() also returns them.
 //
-// DataStore rules kept here: an upload is decoded from memory first; only an
-// upload that decodes replaces "<IP>.dat" (written atomically, with a
-// trailing CR LF) and the client's record; one that does not is kept as
-// "<IP>.dat.rejected" and changes nothing else. At start-up a file that
-// cannot be read or decoded is reported and left out, and the rest load.
+// DataStore rules kept here: an upload is decoded from memory first (on the
+// decoder's worker thread, UploadDecoder); only an upload that decodes
+// replaces "<IP>.dat" (written atomically, with a trailing CR LF) and the
+// client's record; one that does not is kept as "<IP>.dat.rejected" (its
+// first kMaxRejectedCopy bytes; the newest rejected upload of a source
+// replaces the older) and changes nothing else. At start-up the temporary
+// files that an interrupted write left ("*.tmp-*") are removed, and a file
+// that cannot be read or decoded is reported and left out; the rest load.
+// A stop request (the termination signal) ends the start-up sequence at the
+// next step or data file.
 // A client is keyed by the address its file is named after; an upload that
 // arrives while DataStore is still loading takes the place of its pending
 // file, so no client is ever listed twice.
@@ -34,9 +39,12 @@
 #include "server/core/ServerFolders.h"
 #include "server/core/ServerSettings.h"
 #include "server/core/ServerState.h"
+#include "server/core/UploadDecoder.h"
 #include "server/core/modMisc.h"
 
 namespace quorvane {
+
+inline constexpr std::size_t kMaxRejectedCopy = 1024 * 1024;
 
 // The start-up steps that touch the screen. Defaults do nothing.
 class StartupView {
@@ -77,13 +85,18 @@ class ServerCore : public QObject, private IntakeEvents {
   void setReportCatalog(std::unique_ptr<ReportCatalog> catalog) { reportCatalog_ = std::move(catalog); }
   void setIntakeLimits(IntakeLimits limits);  // before start()
   void setCommandTimeoutMs(int ms);           // before start()
+  // Asked between start-up steps and data files; true ends start-up there.
+  void setStopRequested(std::function<bool()> stopRequested) { stopRequested_ = std::move(stopRequested); }
 
   // Steps 1 to 13. A failure is reported under "QuorvaneServer.frmMain.Form_Load"
   // and ends the sequence; the steps done so far stay done.
   Status start(StartupView& view, StartupOptions options = {});
 
-  // Stores one complete upload from `ip` (the intake's completion step).
+  // Decodes and stores one complete upload from `ip` at once (the intake
+  // decodes on its worker and stores through storeDecoded).
   void storeUpload(const std::string& ip, std::string upload);
+  // Uploads handed to the decoder and not stored or rejected yet.
+  std::size_t uploadsDecoding() const { return decoder_->pending(); }
 
   // Called on the loop's thread after an upload's file is stored, before its
   // record joins the tables: the client key, the record, the file's path.
@@ -121,6 +134,10 @@ class ServerCore : public QObject, private IntakeEvents {
   void onUploadComplete(const std::string& ip, std::string upload) override;
   void onUploadRefused(const std::string& ip, const Status& why) override;
   void onConnectionClosed(const std::string& ip, int openConnections) override;
+  void onSourceRefused(const std::string& ip, const Status& why) override;
+
+  void storeDecoded(const std::string& ip, std::string upload, Expected<AuditRecord> record);
+  bool stopping() const { return stopRequested_ && stopRequested_(); }
 
   void setActivity(const QString& text);
   void setConnectionCount(int openConnections);
@@ -137,6 +154,8 @@ class ServerCore : public QObject, private IntakeEvents {
   IntakeLimits intakeLimits_;
   int commandTimeoutMs_ = kCommandTimeoutMs;
   std::unique_ptr<IntakeServer> intake_;
+  std::unique_ptr<UploadDecoder> decoder_;
+  std::function<bool()> stopRequested_;
   std::unique_ptr<CommandDispatcher> dispatcher_;
   std::unique_ptr<ReportCatalog> reportCatalog_;
   std::vector<ReportLibraryEntry> reportLibraries_;
@@ -150,7 +169,12 @@ class ServerCore : public QObject, private IntakeEvents {
 };
 
 // Decodes one upload (the stored-file form of exactly one audit record).
+// Thread-safe.
 Expected<AuditRecord> decodeUpload(std::string_view upload);
+
+// Removes the temporary files ("*.tmp-*") that writes cut short left in
+// `folder`; returns how many.
+int removeLeftoverTemporaries(const std::string& folder);
 
 // Writes `bytes` to `path` through a temporary file in the same folder and a
 // rename, so the old file stays whole until the new one is complete.

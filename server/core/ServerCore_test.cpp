@@ -504,10 +504,18 @@ TEST_F(IntakeTest, TotalOfAllBuffersIsBounded) {
   Uploader two("127.0.0.9", port);
   ASSERT_TRUE(one.send(std::string(3000, 'a')));
   ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == 3000; }));
+  // A piece as large as the one held: the newcomer is dropped.
   two.send(std::string(3000, 'b'));
   ASSERT_TRUE(waitUntil([&] { return two.socket().state() == QAbstractSocket::UnconnectedState; }));
   EXPECT_EQ(reportsAt(kWhereDataArrival).size(), 1u);
   EXPECT_EQ(core->intake().totalBuffered(), 3000u);
+  // A smaller one: the connection holding the most makes room for it.
+  Uploader three("127.0.0.10", port);
+  three.send(std::string(2500, 'c'));
+  ASSERT_TRUE(waitUntil([&] { return one.socket().state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(reportsAt(kWhereDataArrival).size(), 2u);
+  EXPECT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == 2500u; }));
+  EXPECT_EQ(three.socket().state(), QAbstractSocket::ConnectedState);
 }
 
 TEST_F(IntakeTest, BufferOfAClosedConnectionIsDropped) {

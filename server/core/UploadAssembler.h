@@ -15,7 +15,8 @@
 
 namespace quorvane {
 
-inline constexpr std::size_t kMaxUploadBytes = 64u * 1024 * 1024;
+// Sized to real audits (the stored form of the largest record a reader takes).
+inline constexpr std::size_t kMaxUploadBytes = 16u * 1024 * 1024;
 
 class UploadAssembler {
  public:
@@ -29,6 +30,8 @@ class UploadAssembler {
 
   Result feed(std::string_view piece);
   std::size_t buffered() const { return buffer_.size(); }
+  // The memory the buffer holds (its capacity), for the intake's bounds.
+  std::size_t held() const { return buffer_.empty() ? 0 : buffer_.capacity(); }
   void clear() { buffer_.clear(); buffer_.shrink_to_fit(); }
 
  private:
