@@ -87,9 +87,11 @@ Verdict storedForm(std::string_view input) {
   Expected<AuditRecord> record = decodeStoredAudit(input);
 
   const std::size_t nul = input.find('\0');
+  bool pastRecordLimit = false;
   if (nul != std::string_view::npos) {
     Expected<std::uint64_t> length = parseDeclaredLength(input.substr(0, nul));
     if (length && *length > kMaxDeclaredLength) return broken(kName, "declared length above the bound accepted");
+    pastRecordLimit = length && *length > kMaxRecordBytes;
     if (!length) {
       Verdict v = refusedCleanly(kName, length.status());
       if (!v.violation.empty()) return v;
@@ -103,7 +105,10 @@ Verdict storedForm(std::string_view input) {
     if (record) return broken(kName, "audit decoded from a stored form that does not read");
     return refusedCleanly(kName, data.status());
   }
-  if (record) {
+  if (pastRecordLimit) {
+    // Longer than any record may be: refused before it is inflated.
+    if (record) return broken(kName, "audit decoded from a stored form declaring more than a record may hold");
+  } else if (record) {
     // decodeStoredAudit is readStoredForm followed by readAuditRecord.
     if (!readAuditRecord(*data)) return broken(kName, "decoded audit whose data does not read as a record");
   } else {

@@ -69,7 +69,7 @@ server_rate=$(rate_of server)
 echo "agents: $agents; server files stored: $stored; server error reports: $errors"
 echo "server peak memory (VmHWM): $((peak_kb / 1024)) MiB ($((peak_kb * 1024 / agents)) bytes per client)"
 awk -v s="$sink_rate" -v v="$server_rate" 'BEGIN {
-  if (s > 0) printf "server/sink rate ratio: %.2f (goal >= 0.50)\n", v / s }'
+  if (s > 0) printf "server/sink rate ratio: %.2f (goal >= 0.70)\n", v / s }'
 # Nothing lost: every agent's audit is in the server's files, no error report.
 if [[ $stored -ne $agents || $errors -ne 0 ]]; then
   echo "intake_load: $stored of $agents stored, $errors error reports" >&2

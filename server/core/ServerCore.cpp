@@ -354,8 +354,18 @@ void ServerCore::onPieceArrived(const std::string& ip) {
   state_.clientList().setStatus(QString::fromStdString(ip), qs(kStatusDataArrival));
 }
 
+// What decoding the upload costs: the length it declares (0 when it has
+// none, for then it fails at once).
+static std::uint64_t decodingCost(std::string_view upload) {
+  const std::size_t nul = upload.find('\0');
+  if (nul == std::string_view::npos) return 0;
+  Expected<std::uint64_t> length = parseDeclaredLength(upload.substr(0, nul));
+  return length ? *length : 0;
+}
+
 void ServerCore::onUploadComplete(const std::string& ip, std::string upload) {
-  if (decoder_->submit(ip, std::move(upload))) return;
+  const std::uint64_t cost = decodingCost(upload);
+  if (decoder_->submit(ip, std::move(upload), cost)) return;
   intake_->uploadRejected(ip);
   onUploadRefused(ip, Status::Error(kErrUploadTooLarge,
                                     "Out of memory: too many uploads waiting to be decoded; this one is dropped"));

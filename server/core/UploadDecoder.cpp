@@ -1,5 +1,6 @@
 #include "server/core/UploadDecoder.h"
 
+#include <iterator>
 #include <utility>
 
 namespace quorvane {
@@ -18,7 +19,7 @@ UploadDecoder::~UploadDecoder() {
   worker_.join();
 }
 
-bool UploadDecoder::submit(const std::string& ip, std::string upload) {
+bool UploadDecoder::submit(const std::string& ip, std::string upload, std::uint64_t cost) {
   {
     std::lock_guard lock(mutex_);
     auto& queue = queues_[ip];
@@ -26,9 +27,8 @@ bool UploadDecoder::submit(const std::string& ip, std::string upload) {
       if (queue.empty()) queues_.erase(ip);
       return false;
     }
-    if (queue.empty()) turns_.push_back(ip);
     waitingBytes_ += upload.size();
-    queue.push_back(std::move(upload));
+    queue.push_back({std::move(upload), cost, arrivals_++});
   }
   wake_.notify_one();
   return true;
@@ -41,22 +41,22 @@ std::size_t UploadDecoder::pending() const {
   return n;
 }
 
-// The next source's oldest upload; that source goes to the end of the turns.
+// The cheapest upload at the head of a source's queue (the earliest of equals).
 bool UploadDecoder::takeNext(std::string& ip, std::string& upload) {
   std::unique_lock lock(mutex_);
-  wake_.wait(lock, [this] { return stopping_ || !turns_.empty(); });
+  wake_.wait(lock, [this] { return stopping_ || !queues_.empty(); });
   if (stopping_) return false;
-  ip = std::move(turns_.front());
-  turns_.pop_front();
-  auto it = queues_.find(ip);
-  upload = std::move(it->second.front());
-  it->second.pop_front();
-  waitingBytes_ -= upload.size();
-  if (it->second.empty()) {
-    queues_.erase(it);
-  } else {
-    turns_.push_back(ip);
+  auto best = queues_.begin();
+  for (auto it = std::next(best); it != queues_.end(); ++it) {
+    const Waiting& a = it->second.front();
+    const Waiting& b = best->second.front();
+    if (a.cost < b.cost || (a.cost == b.cost && a.order < b.order)) best = it;
   }
+  ip = best->first;
+  upload = std::move(best->second.front().upload);
+  best->second.pop_front();
+  waitingBytes_ -= upload.size();
+  if (best->second.empty()) queues_.erase(best);
   ++inHand_;
   return true;
 }

@@ -2,11 +2,15 @@
 // inflating and reading them (a bomb costs the most) never holds the event
 // loop: sockets, time-outs and the termination signal go on meanwhile.
 //
-// Fair across sources: each source address has its own queue, and the worker
-// takes one upload from each waiting source in turn, so a source that sends
-// many (or costly) uploads delays another source's upload by at most one of
-// its own. A source may have `perSource` uploads waiting and all waiting
-// uploads together at most `totalBytes`; submit refuses more.
+// Cheapest first, fair across sources: each upload comes with its cost (the
+// length it declares: inflating and reading take time in proportion to it,
+// whatever the sender puts on the wire), each source address has its own
+// queue, and the worker takes the cheapest of the uploads at the heads of the
+// queues (the earliest among equals). A flood of bombs, which must declare
+// much to cost much, thus waits behind every ordinary audit, and a source
+// that sends many uploads delays another source's cheaper one by at most the
+// upload in hand. A source may have `perSource` uploads waiting and all
+// waiting uploads together at most `totalBytes`; submit refuses more.
 //
 // The result of each upload reaches `done` on the thread that owns the
 // decoder (its event loop), in the order of each source's submissions.
@@ -15,6 +19,7 @@
 
 #include <QObject>
 #include <condition_variable>
+#include <cstdint>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -47,7 +52,7 @@ class UploadDecoder : public QObject {
 
   // Queues one upload; false (nothing queued) when its source or the whole
   // queue is full.
-  bool submit(const std::string& ip, std::string upload);
+  bool submit(const std::string& ip, std::string upload, std::uint64_t cost);
   // Uploads waiting or being decoded.
   std::size_t pending() const;
 
@@ -60,8 +65,13 @@ class UploadDecoder : public QObject {
   DecodeQueueLimits limits_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
-  std::map<std::string, std::deque<std::string>> queues_;
-  std::deque<std::string> turns_;  // sources with waiting uploads, in turn order
+  struct Waiting {
+    std::string upload;
+    std::uint64_t cost = 0;
+    std::uint64_t order = 0;  // arrival
+  };
+  std::map<std::string, std::deque<Waiting>> queues_;
+  std::uint64_t arrivals_ = 0;
   std::size_t waitingBytes_ = 0;
   std::size_t inHand_ = 0;
   bool stopping_ = false;

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <thread>
-#include <mutex>
 #include <vector>
 
 #include "server/testsupport/QtTestSupport.h"
@@ -18,50 +17,53 @@ namespace {
 
 using testing::waitUntil;
 
-struct Seen {
-  std::string ip;
-  std::string upload;
-  bool decoded;
-};
-
-TEST(UploadDecoder, SourcesTakeTurnsAndEachKeepsItsOrder) {
+// Uploads waiting together: the cheapest at the head of a source's queue
+// goes first, the earliest of equals; a source's own uploads keep their order.
+TEST(UploadDecoder, CheapestFirstAndEachSourceInItsOrder) {
   testing::ensureCoreApplication();
-  std::mutex gateLock;
+  std::atomic<bool> entered{false};
   std::atomic<bool> open{false};
-  std::vector<std::string> decodedOrder;
-  std::vector<Seen> done;
-  DecodeQueueLimits limits;
-  limits.perSource = 10;
+  std::vector<std::string> done;
+  std::vector<bool> decoded;
   UploadDecoder decoder(
       [&](std::string_view upload) -> Expected<AuditRecord> {
-        while (!open) std::this_thread::yield();  // the worker waits until all are queued
-        std::lock_guard lock(gateLock);
-        decodedOrder.emplace_back(upload);
-        if (upload.starts_with("bad")) return Status::Error(1, "bad upload");
+        entered = true;
+        while (!open) std::this_thread::yield();
+        if (upload.starts_with("bomb")) return Status::Error(1, "bomb");
         return AuditRecord{};
       },
       [&](const std::string& ip, std::string upload, Expected<AuditRecord> record) {
-        done.push_back({ip, std::move(upload), record.ok()});
+        done.push_back(ip + ":" + upload);
+        decoded.push_back(record.ok());
       },
-      limits);
-  for (int i = 0; i < 5; ++i) ASSERT_TRUE(decoder.submit("10.0.0.1", "bad" + std::to_string(i)));
-  ASSERT_TRUE(decoder.submit("10.0.0.2", "good"));
+      DecodeQueueLimits{10, 1024});
+  ASSERT_TRUE(decoder.submit("bomber", "bomb0", 16u << 20));  // in hand while the rest queue up
+  while (!entered) std::this_thread::yield();
+  const struct {
+    const char* ip;
+    const char* upload;
+    std::uint64_t cost;
+  } submitted[] = {
+      {"bomber", "bomb1", 16u << 20}, {"bomber", "bomb2", 16u << 20}, {"other", "bomb3", 16u << 20},
+      {"pc1", "audit-a", 60000},      {"pc1", "audit-b", 100},        {"pc2", "audit-c", 60000},
+      {"pc3", "audit-d", 200},
+  };
+  for (const auto& s : submitted) ASSERT_TRUE(decoder.submit(s.ip, s.upload, s.cost)) << s.upload;
   open = true;
-  ASSERT_TRUE(waitUntil([&] { return done.size() == 6; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return done.size() == 8; }, 10000));
+  const std::vector<std::string> expected = {
+      "bomber:bomb0",
+      "pc3:audit-d",    // the cheapest head
+      "pc1:audit-a",    // 60000, earlier than pc2's
+      "pc1:audit-b",    // cheap, but behind its source's first
+      "pc2:audit-c",
+      "bomber:bomb1",   // bombs last, in arrival order
+      "bomber:bomb2",
+      "other:bomb3",
+  };
+  EXPECT_EQ(done, expected);
+  EXPECT_EQ(decoded, (std::vector<bool>{false, true, true, true, true, false, false, false}));
   EXPECT_EQ(decoder.pending(), 0u);
-  // The first bomb may already be in hand; the other source comes next.
-  const auto good = std::find_if(done.begin(), done.end(), [](const Seen& s) { return s.ip == "10.0.0.2"; });
-  ASSERT_NE(good, done.end());
-  EXPECT_LE(good - done.begin(), 2);
-  EXPECT_TRUE(good->decoded);
-  std::vector<std::string> fromFirst;
-  for (const Seen& s : done) {
-    if (s.ip == "10.0.0.1") {
-      fromFirst.push_back(s.upload);
-      EXPECT_FALSE(s.decoded);
-    }
-  }
-  EXPECT_EQ(fromFirst, (std::vector<std::string>{"bad0", "bad1", "bad2", "bad3", "bad4"}));
 }
 
 TEST(UploadDecoder, WaitingUploadsAreBoundedAndNoResultOutlivesTheDecoder) {
@@ -80,7 +82,7 @@ TEST(UploadDecoder, WaitingUploadsAreBoundedAndNoResultOutlivesTheDecoder) {
           return AuditRecord{};
         },
         [&](const std::string&, std::string, Expected<AuditRecord>) { ++finished; }, limits);
-    ASSERT_TRUE(decoder.submit("busy", "z"));  // the worker holds this one
+    ASSERT_TRUE(decoder.submit("busy", "z", 1));  // the worker holds this one
     while (!entered) std::this_thread::yield();
     const struct {
       const char* name;
@@ -95,7 +97,9 @@ TEST(UploadDecoder, WaitingUploadsAreBoundedAndNoResultOutlivesTheDecoder) {
         {"past the total", "c", 80, false},
         {"within the total", "c", 70, true},
     };
-    for (const auto& row : rows) EXPECT_EQ(decoder.submit(row.ip, std::string(row.bytes, 'x')), row.taken) << row.name;
+    for (const auto& row : rows) {
+      EXPECT_EQ(decoder.submit(row.ip, std::string(row.bytes, 'x'), row.bytes), row.taken) << row.name;
+    }
     EXPECT_EQ(decoder.pending(), 5u);
     open = true;
     // Destroyed with work in hand: it waits for that and drops the rest.

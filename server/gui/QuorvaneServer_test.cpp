@@ -7,10 +7,16 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <thread>
+#include <vector>
 
 #include "server/core/CommandTokens.h"
 #include "server/testsupport/QtTestSupport.h"
+#include "server/testsupport/RawClient.h"
 
 namespace quorvane {
 namespace {
@@ -79,6 +85,69 @@ TEST_F(ProgramTest, HeadlessStoresAnUploadAndEndsOnSigterm) {
             2);  // the sample audit's agent listens nowhere
   EXPECT_NE(out.find("127.0.0.1: Connecting...\n"), std::string::npos) << out;
   EXPECT_NE(out.find("127.0.0.1: Timed out...\n"), std::string::npos) << out;
+}
+
+// Starts the headless server on `port` and waits until the port takes
+// connections (start-up step 10; DataStore loads after it).
+bool startHeadless(QProcess& server, const TempFolder& dir, int port) {
+  dir.write("serverSettings.txt", "ListenPortNumber:" + std::to_string(port) + "\r\n");
+  server.start(kProgram, {"--dir", QString::fromStdString(dir.path()), "--headless"});
+  if (!server.waitForStarted()) return false;
+  return waitUntil([&] {
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+    return probe.waitForConnected(50);
+  }, 30000);
+}
+
+// The termination signal ends the headless server at once with status 0,
+// wherever it is: loading a large DataStore, or under a flood of bombs.
+TEST_F(ProgramTest, SigtermEndsTheHeadlessServerAtOnce) {
+  const struct {
+    const char* name;
+    bool flood;
+  } rows[] = {{"under a flood of zlib bombs", true}, {"while DataStore loads", false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (!row.flood) {  // a DataStore that takes seconds to load
+      const std::string stored = storedForm(sampleRecord(6, "127.0.0.1", "Office", 0, 1500)) + "\r\n";
+      for (int i = 0; i < 2000; ++i) {
+        dir.write("DataStore/127.0." + std::to_string(20 + i / 250) + "." + std::to_string(1 + i % 250) + ".dat",
+                  stored);
+      }
+    }
+    const int port = freePort();
+    QProcess server;
+    ASSERT_TRUE(startHeadless(server, dir, port));
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> bombers;
+    if (row.flood) {
+      const std::string bomb = testing::zlibBomb(64u * 1024 * 1024, 64u * 1024 * 1024) + std::string(kEndMarker);
+      for (int b = 0; b < 2; ++b) {
+        bombers.emplace_back([&, b, bomb] {
+          const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+          while (!stop && std::chrono::steady_clock::now() < end) {
+            const int s = testing::rawConnect("127.0.30." + std::to_string(b + 1), port);
+            if (s < 0) continue;
+            testing::sendAll(s, bomb);
+            ::close(s);
+          }
+        });
+      }
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    ::kill(static_cast<pid_t>(server.processId()), SIGTERM);
+    const bool ended = server.waitForFinished(3000);
+    stop = true;
+    for (auto& t : bombers) t.join();
+    if (!ended) {
+      server.kill();
+      server.waitForFinished();
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(server.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(server.exitCode(), 0);
+  }
 }
 
 TEST_F(ProgramTest, PortInUseEndsWithTheErrorBlock) {
