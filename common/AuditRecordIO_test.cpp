@@ -354,16 +354,7 @@ TEST(AuditRecordIO, HugeCountInANestedTextArrayIsRejectedBeforeAllocating) {
 // but far larger than any machine's audit. Each must be refused with the
 // limits error before its elements are allocated; the ones at the limit read.
 TEST(AuditRecordLimits, ArraysAndRecordSizeAreBounded) {
-  // n empty applications written straight into the stream (12 bytes each),
-  // without building them in memory first.
-  const auto withApplications = [](std::size_t n) {
-    std::string stream = writeAuditRecord(AuditRecord{});
-    std::string header = bytes({0x01, 0x00});
-    for (int shift = 0; shift < 32; shift += 8) header += static_cast<char>((n >> shift) & 0xFF);
-    header += std::string(4, '\0');
-    stream.replace(kApplicationsAt, 2, header + std::string(n * 12, '\0'));
-    return stream;
-  };
+  const auto withApplications = [](std::uint32_t n) { return serialisedRecordWithEmptyApplications(n); };
   const auto withDrives = [](std::size_t n) {
     AuditRecord r;
     r.Hardware.Drives = Array<DriveInfo>(std::vector<DriveInfo>(n));

@@ -1,5 +1,7 @@
 #include "common/SampleAudit.h"
 
+#include "common/AuditRecordIO.h"
+
 #include <array>
 #include <cstdio>
 #include <random>
@@ -255,6 +257,16 @@ AuditRecord makeSampleAudit(int applications, std::uint32_t seed) {
                 twoDigits(pick.below(60)) + ":" + twoDigits(pick.below(60));
   r.ListenPortNumber = 5001;
   return r;
+}
+
+std::string serialisedRecordWithEmptyApplications(std::uint32_t count) {
+  constexpr std::size_t kApplicationsAt = 14 * 2 + 14 * 2 + 4;  // after the empty WindowsInfo
+  std::string stream = writeAuditRecord(AuditRecord{});
+  std::string header("\x01\x00", 2);
+  for (int shift = 0; shift < 32; shift += 8) header += static_cast<char>((count >> shift) & 0xFF);
+  header += std::string(4, '\0');
+  stream.replace(kApplicationsAt, 2, header + std::string(std::size_t{count} * 12, '\0'));
+  return stream;
 }
 
 }  // namespace quorvane

@@ -11,11 +11,17 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "common/AuditRecord.h"
 
 namespace quorvane {
 
 AuditRecord makeSampleAudit(int applications, std::uint32_t seed);
+
+// A hostile record as a sender would make it: the serialised empty audit
+// whose Applications array declares `count` empty elements (12 bytes each),
+// written straight into the stream without building them in memory.
+std::string serialisedRecordWithEmptyApplications(std::uint32_t count);
 
 }  // namespace quorvane

@@ -59,14 +59,7 @@ std::string zlibBomb(std::size_t declared) {
 
 // 5,592,278 empty applications: 64 MiB raw, about 66 KB stored.
 std::string hugeArrayUpload() {
-  std::string record = quorvane::writeAuditRecord(AuditRecord{});
-  constexpr std::size_t kApplicationsAt = 14 * 2 + 14 * 2 + 4;
-  constexpr std::uint32_t n = 5592278;
-  std::string header("\x01\x00", 2);
-  for (int shift = 0; shift < 32; shift += 8) header += static_cast<char>((n >> shift) & 0xFF);
-  header += std::string(4, '\0');
-  record.replace(kApplicationsAt, 2, header + std::string(std::size_t{n} * 12, '\0'));
-  return quorvane::makeStoredForm(record);
+  return quorvane::makeStoredForm(quorvane::serialisedRecordWithEmptyApplications(5592278));
 }
 
 enum class Kind { Bomb64, Bomb16, HugeArray, Slow, Idle, Endless };

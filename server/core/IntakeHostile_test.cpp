@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "common/ErrorReport.h"
+#include "common/SampleAudit.h"
 #include "common/modCompression.h"
 #include "server/core/ServerCore.h"
 #include "server/core/ServerTexts.h"
@@ -93,6 +94,10 @@ class HostileTest : public ::testing::Test {
 TEST_F(HostileTest, WhatAFewThousandClientsNeedOfTheServer) {
   // An inbound connection is closed after 60 s without data by default.
   EXPECT_EQ(IntakeLimits{}.idleTimeoutMs, 60000);
+  // An upload may take 120 s whatever it sends, and 16 MiB (a record's limit).
+  EXPECT_EQ(IntakeLimits{}.uploadDeadlineMs, 120000);
+  EXPECT_EQ(IntakeLimits{}.perConnection, kMaxRecordBytes);
+  EXPECT_EQ(IntakeLimits{}.total, 256u * 1024 * 1024);
   // A fresh machine's soft open-file limit: raised to the hard one at start.
   rlimit before{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
@@ -184,8 +189,8 @@ TEST_F(HostileTest, BadUploadsAreReportedStoreNothingAndGoodOnesGetThrough) {
       {"zlib bomb under a small length", "100" + std::string(1, '\0') + bomb + kMarker},
       {"only the marker", kMarker},
       // 64 MiB raw, 66 KB on the wire: refused before it is inflated.
-      {"5,592,278 empty applications", makeStoredForm(testing::recordWithEmptyApplications(5592278)) + kMarker},
-      {"65,537 empty applications", makeStoredForm(testing::recordWithEmptyApplications(65537)) + kMarker},
+      {"5,592,278 empty applications", makeStoredForm(serialisedRecordWithEmptyApplications(5592278)) + kMarker},
+      {"65,537 empty applications", makeStoredForm(serialisedRecordWithEmptyApplications(65537)) + kMarker},
   };
   for (const Bad& b : bad) {
     SCOPED_TRACE(b.name);

@@ -14,8 +14,6 @@
 #include <string>
 #include <string_view>
 
-#include "common/AuditRecordIO.h"
-
 namespace quorvane::testing {
 
 // A blocking client socket from `from` to 127.0.0.1:port (loopback connects
@@ -70,19 +68,6 @@ inline std::string zlibOf(const std::string& data) {
 // `inflated` zero bytes.
 inline std::string zlibBomb(std::uint64_t declared, std::size_t inflated) {
   return std::to_string(declared) + std::string(1, '\0') + zlibOf(std::string(inflated, '\0'));
-}
-
-// The serialised record of an empty audit whose Applications array declares
-// `n` empty elements, written straight into the stream (12 bytes each)
-// without building them in memory.
-inline std::string recordWithEmptyApplications(std::size_t n) {
-  constexpr std::size_t kApplicationsAt = 14 * 2 + 14 * 2 + 4;  // after the empty WindowsInfo
-  std::string stream = writeAuditRecord(AuditRecord{});
-  std::string header("\x01\x00", 2);
-  for (int shift = 0; shift < 32; shift += 8) header += static_cast<char>((n >> shift) & 0xFF);
-  header += std::string(4, '\0');
-  stream.replace(kApplicationsAt, 2, header + std::string(n * 12, '\0'));
-  return stream;
 }
 
 }  // namespace quorvane::testing
