@@ -2,6 +2,7 @@
 // meanwhile. Loopback only; bounded in count and time; stops by itself.
 //
 //   intake_attack --port P --datastore DIR [--hostile N] [--good M] [--seconds S]
+//                 [--kinds bomb64,bomb16,array,slow,idle,endless]
 //
 // N hostile connections (default 1000) from 127.1.x.y, one kind each in
 // turn: zlib bombs declaring 64 MiB and 16 MiB, a record declaring 5,592,278
@@ -46,6 +47,7 @@ struct Options {
   int hostile = 1000;
   int good = 200;
   int seconds = 20;
+  std::vector<int> kinds;  // indexes into kKinds; empty: all
 };
 
 std::string address(int net, int i) {
@@ -64,6 +66,20 @@ std::string hugeArrayUpload() {
 
 enum class Kind { Bomb64, Bomb16, HugeArray, Slow, Idle, Endless };
 constexpr Kind kKinds[] = {Kind::Bomb64, Kind::Bomb16, Kind::HugeArray, Kind::Slow, Kind::Idle, Kind::Endless};
+constexpr const char* kKindNames[] = {"bomb64", "bomb16", "array", "slow", "idle", "endless"};
+
+bool parseKinds(const std::string& list, std::vector<int>& kinds) {
+  std::size_t from = 0;
+  while (from <= list.size()) {
+    const std::size_t comma = std::min(list.find(',', from), list.size());
+    const std::string name = list.substr(from, comma - from);
+    const auto* at = std::find(std::begin(kKindNames), std::end(kKindNames), name);
+    if (at == std::end(kKindNames)) return false;
+    kinds.push_back(static_cast<int>(at - std::begin(kKindNames)));
+    from = comma + 1;
+  }
+  return !kinds.empty();
+}
 
 class Attack {
  public:
@@ -118,7 +134,8 @@ class Attack {
 
   void startHostile(int i) {
     auto h = std::make_shared<Hostile>(io_);
-    h->kind = kKinds[i % std::size(kKinds)];
+    h->kind = o_.kinds.empty() ? kKinds[i % std::size(kKinds)]
+                               : kKinds[o_.kinds[static_cast<std::size_t>(i) % o_.kinds.size()]];
     h->from = address(1, i);
     connectHostile(h);
   }
@@ -251,6 +268,9 @@ bool parse(int argc, char** argv, Options& o) {
     else if (key == "--hostile") o.hostile = std::atoi(value);
     else if (key == "--good") o.good = std::atoi(value);
     else if (key == "--seconds") o.seconds = std::atoi(value);
+    else if (key == "--kinds") {
+      if (!parseKinds(value, o.kinds)) return false;
+    }
     else return false;
   }
   return o.port != 0 && !o.dataStore.empty() && o.hostile >= 0 && o.hostile <= 5000 && o.good >= 0 &&
@@ -264,7 +284,7 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, o)) {
     std::fprintf(stderr,
                  "usage: intake_attack --port P --datastore DIR [--hostile N<=5000] [--good M<=5000] "
-                 "[--seconds S<=600]\n");
+                 "[--seconds S<=600] [--kinds bomb64,bomb16,array,slow,idle,endless]\n");
     return 2;
   }
   rlimit r{};

@@ -168,7 +168,7 @@ TEST_F(HostileTest, BadUploadsAreReportedStoreNothingAndGoodOnesGetThrough) {
       for (int s : open) {
         if (!closedByServer(s)) return false;
       }
-      return core->intake().openConnections() == 0;
+      return core->intake().openConnections() == 0 && core->uploadsDecoding() == 0;
     }));
     for (int s : open) ::close(s);
   }

@@ -10,7 +10,7 @@
 namespace quorvane {
 
 namespace {
-constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
+constexpr qint64 kReadBufferBytes = 256 * 1024;
 
 std::int64_t nowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())

@@ -134,7 +134,8 @@ ServerCore::ServerCore(ServerFolders folders, MessageSink& messages, QObject* pa
       messages_(messages) {
   intake_ = std::make_unique<IntakeServer>(static_cast<IntakeEvents&>(*this), intakeLimits_);
   decoder_ = std::make_unique<UploadDecoder>(
-      decodeUpload, [this](const std::string& ip, std::string upload, Expected<AuditRecord> record) {
+      [this](const std::string& ip, std::string_view upload) { return decodeOrKeepRejected(ip, upload); },
+      [this](const std::string& ip, std::string upload, Expected<AuditRecord> record) {
         storeDecoded(ip, std::move(upload), std::move(record));
       });
   reportCatalog_ = std::make_unique<NoReportLibraries>();
@@ -294,33 +295,41 @@ void ServerCore::loadDataFiles(StartupView& view) {
 }
 
 void ServerCore::storeUpload(const std::string& ip, std::string upload) {
-  Expected<AuditRecord> record = decodeUpload(upload);
+  Expected<AuditRecord> record = decodeOrKeepRejected(ip, upload);
   storeDecoded(ip, std::move(upload), std::move(record));
 }
 
-// The completion step of an upload. A rejected one is kept (its first
-// kMaxRejectedCopy bytes) for whoever looks into it, and counts against its
-// source's share of the intake.
+// A rejected upload is kept (its first kMaxRejectedCopy bytes) for whoever
+// looks into it; the newest one of a source replaces the older.
+Expected<AuditRecord> ServerCore::decodeOrKeepRejected(const std::string& ip, std::string_view upload) const {
+  Expected<AuditRecord> record = decodeUpload(upload);
+  if (record) return record;
+  const std::string folder = dataStorePath(appPath_);
+  QDir().mkpath(QString::fromStdString(folder));
+  const std::string rejected = folder + ip + std::string(kDataFileExtension) + std::string(kRejectedSuffix);
+  const std::size_t kept = std::min(upload.size(), kMaxRejectedCopy);
+  const Status written = writeFileAtomically(rejected, upload.substr(0, kept));
+  std::string why = record.status().description();
+  if (!written.ok()) {
+    why += " (" + written.description() + ")";
+  } else if (kept < upload.size()) {
+    why += " (first " + std::to_string(kept) + " of " + std::to_string(upload.size()) + " bytes kept as " +
+           returnNameOfFile(rejected) + ")";
+  } else {
+    why += " (upload kept as " + returnNameOfFile(rejected) + ")";
+  }
+  return Status::Error(record.status().number(), why, record.status().source());
+}
+
+// The completion step of an upload, on the event loop. A rejected one counts
+// against its source's share of the intake.
 void ServerCore::storeDecoded(const std::string& ip, std::string upload, Expected<AuditRecord> record) {
   const std::string folder = dataStorePath(appPath_);
   try {
     if (!record) {
       intake_->uploadRejected(ip);
-      QDir().mkpath(QString::fromStdString(folder));
-      const std::string rejected = folder + ip + std::string(kDataFileExtension) + std::string(kRejectedSuffix);
-      const std::size_t kept = std::min(upload.size(), kMaxRejectedCopy);
-      const Status written = writeFileAtomically(rejected, std::string_view(upload).substr(0, kept));
-      std::string why = record.status().description();
-      if (!written.ok()) {
-        why += " (" + written.description() + ")";
-      } else if (kept < upload.size()) {
-        why += " (first " + std::to_string(kept) + " of " + std::to_string(upload.size()) + " bytes kept as " +
-               returnNameOfFile(rejected) + ")";
-      } else {
-        why += " (upload kept as " + returnNameOfFile(rejected) + ")";
-      }
       emit uploadRejected(QString::fromStdString(ip));
-      throw RaisedError(record.status().number(), why);
+      throw RaisedError(record.status().number(), record.status().description());
     }
     if (!QDir().mkpath(QString::fromStdString(folder))) {
       throw RaisedError(kErrPathAccess, "Path/File access error: " + folder);

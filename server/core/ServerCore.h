@@ -136,6 +136,9 @@ class ServerCore : public QObject, private IntakeEvents {
   void onConnectionClosed(const std::string& ip, int openConnections) override;
   void onSourceRefused(const std::string& ip, const Status& why) override;
 
+  // Decodes an upload; one that does not decode is kept as "<IP>.dat.rejected"
+  // and its status says so. Thread-safe (runs on the decoder's worker).
+  Expected<AuditRecord> decodeOrKeepRejected(const std::string& ip, std::string_view upload) const;
   void storeDecoded(const std::string& ip, std::string upload, Expected<AuditRecord> record);
   bool stopping() const { return stopRequested_ && stopRequested_(); }
 

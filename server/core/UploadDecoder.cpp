@@ -65,7 +65,7 @@ void UploadDecoder::run() {
   std::string ip;
   std::string upload;
   while (takeNext(ip, upload)) {
-    Expected<AuditRecord> record = decode_(upload);
+    Expected<AuditRecord> record = decode_(ip, upload);
     // Handed to the owner's thread; dropped there if the decoder is gone.
     QMetaObject::invokeMethod(
         this,

@@ -42,7 +42,9 @@ class UploadDecoder : public QObject {
   Q_OBJECT
 
  public:
-  using Decode = std::function<Expected<AuditRecord>(std::string_view upload)>;
+  // Runs on the worker: it may also do the slow work that goes with a
+  // result (keeping a rejected upload's copy), away from the event loop.
+  using Decode = std::function<Expected<AuditRecord>(const std::string& ip, std::string_view upload)>;
   using Done = std::function<void(const std::string& ip, std::string upload, Expected<AuditRecord> record)>;
 
   UploadDecoder(Decode decode, Done done, DecodeQueueLimits limits = {}, QObject* parent = nullptr);

@@ -26,7 +26,7 @@ TEST(UploadDecoder, CheapestFirstAndEachSourceInItsOrder) {
   std::vector<std::string> done;
   std::vector<bool> decoded;
   UploadDecoder decoder(
-      [&](std::string_view upload) -> Expected<AuditRecord> {
+      [&](const std::string&, std::string_view upload) -> Expected<AuditRecord> {
         entered = true;
         while (!open) std::this_thread::yield();
         if (upload.starts_with("bomb")) return Status::Error(1, "bomb");
@@ -76,7 +76,7 @@ TEST(UploadDecoder, WaitingUploadsAreBoundedAndNoResultOutlivesTheDecoder) {
   limits.totalBytes = 100;
   {
     UploadDecoder decoder(
-        [&](std::string_view) -> Expected<AuditRecord> {
+        [&](const std::string&, std::string_view) -> Expected<AuditRecord> {
           entered = true;
           while (!open) std::this_thread::yield();
           return AuditRecord{};
