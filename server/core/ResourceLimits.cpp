@@ -1,6 +1,8 @@
 #include "server/core/ResourceLimits.h"
 
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace quorvane {
 
@@ -13,6 +15,12 @@ long raiseOpenFileLimit() {
     if (setrlimit(RLIMIT_NOFILE, &raised) == 0) r = raised;
   }
   return r.rlim_cur == RLIM_INFINITY ? -1 : static_cast<long>(r.rlim_cur);
+}
+
+void lowerThisThreadsPriority() {
+  // On Linux a nice value belongs to the thread whose id is given.
+  const auto thread = static_cast<id_t>(::syscall(SYS_gettid));
+  ::setpriority(PRIO_PROCESS, thread, 10);
 }
 
 }  // namespace quorvane

@@ -5,11 +5,16 @@
 // maximum (a fresh machine's soft limit is 1024: every inbound upload, every
 // outgoing command connection and every file being written holds one).
 // Failing to raise it is not an error; the old limit stays.
+//
+// lowerThisThreadsPriority makes the calling thread yield the processor to
+// the others of the process (the intake's event loop before the decoding of
+// uploads); failing is not an error either.
 #pragma once
 
 namespace quorvane {
 
 // Returns the soft limit in force afterwards (-1 when it cannot be read).
 long raiseOpenFileLimit();
+void lowerThisThreadsPriority();
 
 }  // namespace quorvane

@@ -1,5 +1,7 @@
 #include "server/core/UploadDecoder.h"
 
+#include "server/core/ResourceLimits.h"
+
 #include <iterator>
 #include <utility>
 
@@ -62,6 +64,7 @@ bool UploadDecoder::takeNext(std::string& ip, std::string& upload) {
 }
 
 void UploadDecoder::run() {
+  lowerThisThreadsPriority();  // the event loop (sockets, time-outs, signals) comes first
   std::string ip;
   std::string upload;
   while (takeNext(ip, upload)) {
