@@ -70,7 +70,8 @@ std::int64_t fileTimeMs(const std::string& path) {
   return std::int64_t{st.st_mtim.tv_sec} * 1000 + st.st_mtim.tv_nsec / 1'000'000;
 }
 
-Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPath, int batchSize) {
+Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPath, int batchSize,
+                                     const std::function<bool()>& stop) {
   CatchUpResult result;
   Expected<std::map<std::string, std::int64_t>> indexed = index.indexedTimes();
   if (!indexed) return indexed.status();
@@ -96,6 +97,7 @@ Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPa
   }
   int inBatch = 0;
   for (const Pending& p : pending) {
+    if (stop && stop()) break;
     Expected<std::string> bytes = readFile(p.path);
     Expected<AuditRecord> record = bytes ? decodeStoredAudit(*bytes) : Expected<AuditRecord>(bytes.status());
     if (!record) {
@@ -184,7 +186,11 @@ bool IndexWriter::ensureOpen(AuditIndex& index) {
     problem(st);
     return false;
   }
-  Expected<CatchUpResult> caught = catchUpIndex(index, appPath_);
+  // A server that is asked to end does not wait for a long catch-up.
+  Expected<CatchUpResult> caught = catchUpIndex(index, appPath_, 250, [this] {
+    std::lock_guard lock(mutex_);
+    return stopping_;
+  });
   if (!caught) {
     problem(caught.status());
     return false;

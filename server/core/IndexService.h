@@ -49,7 +49,10 @@ struct CatchUpResult {
   int indexed = 0;   // indexed again
   int unreadable = 0;  // could not be read or decoded (left out)
 };
-Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPath, int batchSize = 250);
+// `stop`, asked before each file, ends the catch-up early with what was
+// indexed so far committed (the next catch-up does the rest).
+Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPath, int batchSize = 250,
+                                     const std::function<bool()>& stop = {});
 
 class IndexWriter {
  public:
