@@ -19,6 +19,14 @@ if(QUORVANE_PLATFORM STREQUAL "linux")
   set(QUORVANE_AGENTSVC_NATIVE_SOURCES ${QUORVANE_AGENTSVC_DIR}/linux/LinuxLocaleText.cpp)
   set(QUORVANE_AGENTSVC_NATIVE_TESTS ${QUORVANE_AGENTSVC_DIR}/linux/LinuxLocaleText_test.cpp)
 endif()
+
+# The signature check of commands: libcrypto on Linux, CNG on Windows.
+if(QUORVANE_PLATFORM STREQUAL "windows")
+  set(QUORVANE_AGENTSVC_CRYPTO bcrypt)
+else()
+  find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+  set(QUORVANE_AGENTSVC_CRYPTO OpenSSL::Crypto)
+endif()
 quorvane_library(quorvane_agentsvc
   SOURCES
     ${QUORVANE_AGENTSVC_DIR}/DesktopHeadless.cpp
@@ -31,7 +39,8 @@ quorvane_library(quorvane_agentsvc
     ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/ProgramFolder_${QUORVANE_PLATFORM}.cpp
     ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/NativeDesktop_${QUORVANE_PLATFORM}.cpp
     ${QUORVANE_AGENTSVC_NATIVE_SOURCES}
-  DEPS quorvane_common quorvane_asio)
+    ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/CommandSignature_${QUORVANE_PLATFORM}.cpp
+  DEPS quorvane_common quorvane_asio ${QUORVANE_AGENTSVC_CRYPTO})
 
 quorvane_test(agentsvc_test
   SOURCES
@@ -39,4 +48,5 @@ quorvane_test(agentsvc_test
     ${QUORVANE_AGENTSVC_DIR}/InstanceLock_test.cpp
     ${QUORVANE_AGENTSVC_DIR}/Power_test.cpp
     ${QUORVANE_AGENTSVC_NATIVE_TESTS}
+    ${QUORVANE_AGENTSVC_DIR}/CommandSignature_test.cpp
   DEPS quorvane_agentsvc)

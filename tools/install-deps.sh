@@ -10,6 +10,7 @@ want=(cmake g++ make pkg-config python3 zlib1g-dev libasio-dev qt6-base-dev libc
       nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev hwdata
       libxml2-utils iproute2
       libqt6sql6-sqlite libqt6sql6-psql  # the index database's drivers
+      libssl-dev  # the signature check of commands (libcrypto)
       librpm-dev  # the rpm package database (Fedora, RHEL, SUSE machines)
       fonts-dejavu-core)  # a monospace font: the console's TAB-aligned views line up
 if [[ "${1:-build}" == "test" ]]; then
