@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <vector>
 
+#include "common/CommandEnvelope.h"
 #include "server/core/ServerState.h"
 #include "server/core/ServerTexts.h"
 #include "server/core/modMisc.h"
@@ -22,6 +23,8 @@ struct CommandDispatcher::Outgoing {
   int port = 0;
   CommandCode code = CommandCode::CheckStatus;
   bool connected = false;
+  bool envelopeSent = false;
+  std::string received;  // a signed command's challenge and verdict
 };
 
 CommandDispatcher::CommandDispatcher(ServerState& state, CommandTokens tokens, int timeoutMs, QObject* parent)
@@ -92,30 +95,72 @@ void CommandDispatcher::onConnected(int element) {
     if (outgoing_.empty()) emit allSettled();
     return;
   }
+  if (signedCommand(o.code)) {
+    // The agent speaks first (its challenge); a close before the verdict is a refusal.
+    connect(o.socket, &QTcpSocket::readyRead, this, [this, element] { onSignedReply(element); });
+    connect(o.socket, &QTcpSocket::disconnected, this,
+            [this, element] { finish(element, false, kStatusRefused); });
+    state_.clientList().setStatus(o.ip, qs(kStatusConnected));
+    onSignedReply(element);
+    return;
+  }
   if (!bytes.empty()) o.socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
   state_.clientList().setStatus(o.ip, qs(kStatusConnected));
+}
+
+void CommandDispatcher::onSignedReply(int element) {
+  auto it = outgoing_.find(element);
+  if (it == outgoing_.end()) return;
+  Outgoing& o = *it->second;
+  const QByteArray piece = o.socket->readAll();
+  o.received.append(piece.constData(), static_cast<std::size_t>(piece.size()));
+  if (!o.envelopeSent) {
+    if (o.received.size() < kChallengeMessageSize) return;
+    const auto challenge = parseChallengeMessage(std::string_view(o.received).substr(0, kChallengeMessageSize));
+    if (!challenge) return finish(element, false, kStatusRefused);
+    o.received.erase(0, kChallengeMessageSize);
+    CommandEnvelope e;
+    e.challenge = *challenge;
+    e.address = o.ip.toStdString();
+    e.code = static_cast<int>(o.code);
+    if (o.code == CommandCode::Message) e.text = messageText_;
+    const auto signedPart = envelopeSignedPart(e);
+    if (!signedPart) return finish(element, false, kStatusNotSigned);
+    const auto signature = key_->sign(*signedPart);
+    if (!signature) return finish(element, false, kStatusNotSigned);
+    const std::string bytes = *signedPart + *signature;
+    o.socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    o.envelopeSent = true;
+  }
+  if (o.received.size() < kVerdictAccepted.size()) return;
+  const bool accepted = std::string_view(o.received).substr(0, kVerdictAccepted.size()) == kVerdictAccepted;
+  finish(element, accepted, accepted ? kStatusRequestSent : kStatusRefused);
+}
+
+void CommandDispatcher::finish(int element, bool graceful, std::string_view status) {
+  auto it = outgoing_.find(element);
+  if (it == outgoing_.end()) return;
+  const QString ip = it->second->ip;
+  destroy(element, graceful);
+  state_.clientList().setStatus(ip, qs(status));
+  if (outgoing_.empty()) emit allSettled();
 }
 
 void CommandDispatcher::onBytesWritten(int element) {
   auto it = outgoing_.find(element);
   if (it == outgoing_.end()) return;
   Outgoing& o = *it->second;
+  if (signedCommand(o.code)) return;  // ends with the agent's verdict
   if (o.socket->bytesToWrite() > 0) return;  // the send is not complete yet
   o.timer->stop();
   if (!o.connected) return;
-  const QString ip = o.ip;
-  destroy(element, true);
-  state_.clientList().setStatus(ip, qs(kStatusRequestSent));
-  if (outgoing_.empty()) emit allSettled();
+  finish(element, true, kStatusRequestSent);
 }
 
 void CommandDispatcher::onTimeout(int element) {
   auto it = outgoing_.find(element);
   if (it == outgoing_.end()) return;
-  const QString ip = it->second->ip;
-  destroy(element, false);
-  state_.clientList().setStatus(ip, qs(kStatusTimedOut));
-  if (outgoing_.empty()) emit allSettled();
+  finish(element, false, kStatusTimedOut);
 }
 
 void CommandDispatcher::destroy(int element, bool graceful) {

@@ -12,14 +12,24 @@
 // Addresses are never looked up by name: a row whose address is not dotted
 // IPv4, or whose port is outside 1..65535, simply times out.
 // Rows are found by their address, so re-sorting the list meanwhile is safe.
+//
+// With a command key (setCommandKey) every command but "Check Client Status"
+// is signed: on connect the console waits for the agent's challenge, answers
+// with the signed envelope (common/CommandEnvelope.h) naming the row's
+// address, and waits for the agent's verdict. Accepted: the connection is
+// closed ("Request Sent"). Refused, or closed by the agent without a verdict:
+// "Refused by client". An agent without the key sends no challenge, so the
+// command ends "Timed out..." and nothing is sent to it.
 #pragma once
 
 #include <QObject>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "server/core/CommandTokens.h"
+#include "server/key/CommandKey.h"
 
 class QTcpSocket;
 class QTimer;
@@ -44,6 +54,10 @@ class CommandDispatcher : public QObject {
   void setMessageText(std::string text) { messageText_ = std::move(text); }
   const std::string& messageText() const { return messageText_; }
 
+  // Signs every command from now on.
+  void setCommandKey(CommandKey key) { key_ = std::move(key); }
+  bool signs() const { return key_.has_value(); }
+
   // Contacts every ticked row; returns how many.
   int cmdDo(CommandCode code);
   int pending() const { return static_cast<int>(outgoing_.size()); }
@@ -58,12 +72,16 @@ class CommandDispatcher : public QObject {
   void onConnected(int element);
   void onBytesWritten(int element);
   void onTimeout(int element);
+  void onSignedReply(int element);
+  void finish(int element, bool graceful, std::string_view status);
+  bool signedCommand(CommandCode code) const { return key_ && code != CommandCode::CheckStatus; }
   void destroy(int element, bool graceful);
 
   ServerState& state_;
   CommandTokens tokens_;
   int timeoutMs_;
   std::string messageText_;
+  std::optional<CommandKey> key_;
   int nextElement_ = 1;
   std::map<int, std::unique_ptr<Outgoing>> outgoing_;
 };

@@ -25,6 +25,7 @@ std::string serverUsage() {
          "       QuorvaneServer [FOLDERS] --headless\n"
          "       QuorvaneServer [FOLDERS] --send CAPTION --to IP[,IP...] [--message TEXT]\n"
          "       QuorvaneServer [FOLDERS] --screenshot OUTDIR\n"
+         "       QuorvaneServer [FOLDERS] --new-command-key\n"
          "       QuorvaneServer [FOLDERS] --find QUERY | --history IP [--since YYYY-MM-DD]\n"
          "                      | --stale DAYS | --moved  [--format text|csv|json]\n"
          "FOLDERS: [--dir DIR] [--settings FILE] [--reports DIR]: the program folder\n"
@@ -35,7 +36,10 @@ std::string serverUsage() {
          "\"Reboot Windows\", \"Log-Off Windows\", \"Shutdown Windows\", \"Close Quorvane\",\n"
          "or \"Send Message\" with --message.\n"
          "--send exits 0 when every row ended \"Request Sent\" or \"Client Running\",\n"
-         "2 when any timed out, 1 when an address has no row; 64 for a bad command line.\n";
+         "2 when any timed out, 3 when any refused the command (and none timed out),\n"
+         "1 when an address has no row; 64 for a bad command line.\n"
+         "--new-command-key writes commandKey.pem beside the server (never replacing one)\n"
+         "and prints the CommandPublicKey line for the agents' settings.\n";
 }
 
 ServerFolders serverFolders(const ServerOptions& options, const std::string& executableFolder) {
@@ -47,7 +51,7 @@ ServerFolders serverFolders(const ServerOptions& options, const std::string& exe
 
 Expected<ServerOptions> parseServerCommandLine(const std::vector<std::string>& args) {
   ServerOptions o;
-  bool headless = false, send = false, screenshot = false, to = false;
+  bool headless = false, send = false, screenshot = false, to = false, newKey = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::string& out) -> Status {
@@ -81,6 +85,8 @@ Expected<ServerOptions> parseServerCommandLine(const std::vector<std::string>& a
     } else if (a == "--screenshot") {
       screenshot = true;
       st = value(o.screenshotDir);
+    } else if (a == "--new-command-key") {
+      newKey = true;
     } else if (a == "--help" || a == "-h") {
       o.mode = ServerOptions::Mode::Help;
       return o;
@@ -89,8 +95,8 @@ Expected<ServerOptions> parseServerCommandLine(const std::vector<std::string>& a
     }
     if (!st.ok()) return st;
   }
-  if (int(headless) + int(send) + int(screenshot) > 1) {
-    return usageError("--headless, --send and --screenshot exclude each other");
+  if (int(headless) + int(send) + int(screenshot) + int(newKey) > 1) {
+    return usageError("--headless, --send, --screenshot and --new-command-key exclude each other");
   }
   if (send) {
     const auto code = commandCodeForCaption(o.sendCaption);
@@ -108,6 +114,8 @@ Expected<ServerOptions> parseServerCommandLine(const std::vector<std::string>& a
     return usageError("--to and --message go with --send");
   } else if (headless) {
     o.mode = ServerOptions::Mode::Headless;
+  } else if (newKey) {
+    o.mode = ServerOptions::Mode::NewCommandKey;
   } else if (screenshot) {
     if (o.screenshotDir.empty()) return usageError("--screenshot needs a folder");
     o.mode = ServerOptions::Mode::Screenshot;

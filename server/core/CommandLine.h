@@ -6,6 +6,7 @@
 //   QuorvaneServer [FOLDERS] --screenshot OUTDIR   saves the window's tabs as PNG
 //   QuorvaneServer [FOLDERS] --find|--history|--stale|--moved ...
 //                                                  asks the index (IndexMode.h)
+//   QuorvaneServer [FOLDERS] --new-command-key     makes the key that signs commands
 //
 // FOLDERS: [--dir DIR] [--settings FILE] [--reports DIR]
 // --dir replaces the program folder for everything kept beside the program;
@@ -28,7 +29,7 @@ namespace quorvane {
 inline constexpr int kExitUsage = 64;
 
 struct ServerOptions {
-  enum class Mode { Window, Headless, Send, Screenshot, Help };
+  enum class Mode { Window, Headless, Send, Screenshot, NewCommandKey, Help };
   Mode mode = Mode::Window;
   std::string dir;                    // empty: the executable's folder
   std::string settingsFile;           // empty: serverSettings.txt in the program folder

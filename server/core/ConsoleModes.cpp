@@ -11,6 +11,8 @@
 #include "server/core/IndexService.h"
 #include "server/core/ServerCore.h"
 #include "server/core/ServerTexts.h"
+#include "server/core/modMisc.h"
+#include "server/key/CommandKey.h"
 
 namespace quorvane {
 
@@ -98,11 +100,14 @@ int runSend(const ServerOptions& options, const ServerFolders& folders, std::FIL
   const QString timedOut = QString::fromLatin1(kStatusTimedOut.data(), kStatusTimedOut.size());
   const QString sent = QString::fromLatin1(kStatusRequestSent.data(), kStatusRequestSent.size());
   const QString running = QString::fromLatin1(kStatusClientRunning.data(), kStatusClientRunning.size());
+  const QString refused = QString::fromLatin1(kStatusRefused.data(), kStatusRefused.size());
   int result = 0;
   for (int r : list.checkedRows()) {
     const QString& status = list.row(r).status;
     if (status == timedOut) {
       result = 2;
+    } else if (status == refused) {
+      if (result == 0) result = 3;
     } else if (status != sent && status != running && result == 0) {
       result = 2;
     }
@@ -110,6 +115,18 @@ int runSend(const ServerOptions& options, const ServerFolders& folders, std::FIL
   // Let the graceful closes go out before the process ends.
   QCoreApplication::processEvents();
   return result;
+}
+
+int runNewCommandKey(const std::string& programFolder, std::FILE* out) {
+  const std::string path = commandKeyPath(programFolder);
+  Expected<CommandKey> key = CommandKey::create(path);
+  if (!key) {
+    std::fprintf(stderr, "QuorvaneServer: %s\n", key.status().description().c_str());
+    return 1;
+  }
+  std::fprintf(out, "%s\n", key->publicKeyLine().c_str());
+  std::fflush(out);
+  return 0;
 }
 
 }  // namespace quorvane

@@ -9,8 +9,12 @@
 // runSend: loads DataStore without listening, ticks the rows of the given
 // addresses, presses the button of the caption and prints every status text
 // as "<IP>: <status>" on `out`; returns 0 when every row ended "Request Sent"
-// or "Client Running", 2 when any timed out, 1 when an address has no row
-// (nothing is sent then) or start-up failed.
+// or "Client Running", 2 when any timed out, 3 when any was "Refused by
+// client" and none timed out, 1 when an address has no row (nothing is sent
+// then) or start-up failed.
+// runNewCommandKey: creates the command key beside the server (never over an
+// existing one) and prints the agents' "CommandPublicKey:..." line on `out`;
+// 0, or 1 with the reason on standard error.
 #pragma once
 
 #include <cstdio>
@@ -21,6 +25,7 @@ namespace quorvane {
 
 int runHeadless(const ServerOptions& options, const ServerFolders& folders);
 int runSend(const ServerOptions& options, const ServerFolders& folders, std::FILE* out = stdout);
+int runNewCommandKey(const std::string& programFolder, std::FILE* out = stdout);
 
 // Quits the running event loop on SIGTERM or SIGINT (installed once);
 // terminationRequested tells whether one came (also before the loop ran).

@@ -156,6 +156,20 @@ void ServerCore::reportError(std::string_view where, long number, std::string_vi
   messages_.showMessage(kServerTitle, formatErrorReport(where, number, description, line), kStyleCritical);
 }
 
+// A key beside the server makes every command signed. A key that cannot be
+// read is reported; commands then go out unsigned, which agents holding the
+// public key refuse.
+void ServerCore::loadCommandKey() {
+  const std::string path = commandKeyPath(appPath_);
+  if (::access(path.c_str(), F_OK) != 0) return;
+  Expected<CommandKey> key = CommandKey::load(path);
+  if (!key) {
+    reportError(kWhereFormLoad, key.status().number(), key.status().description(), 0);
+    return;
+  }
+  dispatcher_->setCommandKey(std::move(*key));
+}
+
 void ServerCore::setActivity(const QString& text) {
   activity_ = text;
   emit activityChanged(text);
@@ -185,6 +199,7 @@ Status ServerCore::start(StartupView& view, StartupOptions options) {
     // 3. The command tokens (and the command connections that send them).
     tokens_ = CommandTokens::build();
     dispatcher_ = std::make_unique<CommandDispatcher>(state_, tokens_, commandTimeoutMs_);
+    loadCommandKey();
 
     // 4. Centre the main window.
     view.centreMainWindow();

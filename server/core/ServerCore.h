@@ -122,6 +122,7 @@ class ServerCore : public QObject, private IntakeEvents {
 
   // Reports an error by the convention (critical icon, the server's title).
   void reportError(std::string_view where, long number, std::string_view description, long line);
+  void loadCommandKey();
 
  signals:
   void activityChanged(const QString& text);

@@ -18,6 +18,10 @@ inline constexpr std::string_view kStatusConnected = "Connected";
 inline constexpr std::string_view kStatusClientRunning = "Client Running";
 inline constexpr std::string_view kStatusRequestSent = "Request Sent";
 inline constexpr std::string_view kStatusTimedOut = "Timed out...";
+// A console with a command key: the agent refused the signed command (or
+// answered as no signing agent would), or the command could not be signed.
+inline constexpr std::string_view kStatusRefused = "Refused by client";
+inline constexpr std::string_view kStatusNotSigned = "Not signed";
 inline constexpr std::string_view kStatusInboundConnection = "Inbound Connection";
 inline constexpr std::string_view kStatusDataArrival = "Data Arrival";
 

@@ -1,5 +1,7 @@
 #include "server/core/modMisc.h"
 
+#include "server/key/CommandKey.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -30,6 +32,10 @@ bool isDataFileName(std::string_view fileName) {
 
 std::string dataStorePath(std::string_view appPath) {
   return getAppPath(appPath) + std::string(kDataStoreFolder) + "/";
+}
+
+std::string commandKeyPath(std::string_view appPath) {
+  return getAppPath(appPath) + std::string(kCommandKeyFileName);
 }
 
 DataFileListing getFileCount(std::string_view appPath) {

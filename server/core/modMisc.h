@@ -33,6 +33,8 @@ bool isDataFileName(std::string_view fileName);
 
 // The DataStore folder of a program folder: appPath + "DataStore/".
 std::string dataStorePath(std::string_view appPath);
+// The console's command key beside the server.
+std::string commandKeyPath(std::string_view appPath);
 
 // The data file list: full paths of the DataStore's data files, sorted by
 // name. With no data file the list holds one empty entry and noDataFiles is

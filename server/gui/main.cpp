@@ -80,6 +80,10 @@ int main(int argc, char** argv) {
       QCoreApplication app(argc, argv);
       return runHeadless(options, programFolder(options));
     }
+    case ServerOptions::Mode::NewCommandKey: {
+      QCoreApplication app(argc, argv);
+      return runNewCommandKey(programFolder(options));
+    }
     case ServerOptions::Mode::Send: {
       QCoreApplication app(argc, argv);
       return runSend(options, programFolder(options));
