@@ -1,6 +1,7 @@
 #include "agent/Agent.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -10,6 +11,7 @@
 #include "agent/modMisc.h"
 #include "common/modCompression.h"
 #include "common/modZlib.h"
+#include "platform/CommandSignature.h"
 
 namespace quorvane::agent {
 
@@ -511,12 +513,86 @@ void Agent::sckListen_OnConnectionRequest(long requestID) {
       return;
     }
     tmrCommandDeadline_.Enabled(true);
+    if (settings_.commandPublicKey) sendChallenge();
   });
 }
 
 void Agent::sckListen_OnDataArrival(long) {
   guarded("sckListen_OnDataArrival", [&] {
     const std::string data = sckListen_.GetData();
+    if (settings_.commandPublicKey) {
+      signedCommandArrival(data);
+    } else {
+      obeyToken(data);
+    }
+  });
+}
+
+void Agent::sendChallenge() {
+  std::array<unsigned char, kChallengeSize> nonce{};
+  commandBuffer_.clear();
+  if (!platform::fillRandom(nonce)) {
+    challenge_.clear();
+    refuseCommand("no random challenge could be made");
+    return;
+  }
+  challenge_.assign(reinterpret_cast<const char*>(nonce.data()), nonce.size());
+  sckListen_.SendData(makeChallengeMessage(challenge_));
+}
+
+void Agent::signedCommandArrival(const std::string& data) {
+  if (commandBuffer_.size() + data.size() > kEnvelopeMaxSize) return refuseCommand("too long");
+  commandBuffer_ += data;
+  const ParsedEnvelope parsed = parseEnvelope(commandBuffer_);
+  if (parsed.state == EnvelopeState::Incomplete) return;
+  if (parsed.state == EnvelopeState::Malformed) return refuseCommand("not a signed command");
+  if (const char* fault = envelopeFault(parsed.envelope, parsed.signedPart)) return refuseCommand(fault);
+  // One use per challenge.
+  challenge_.clear();
+  commandBuffer_.clear();
+  refusalReported_ = false;
+  sckListen_.SendData(kVerdictAccepted);
+  obeyToken(std::string(tokenForCommandCode(parsed.envelope.code)) + parsed.envelope.text);
+}
+
+// Why a whole envelope is not obeyed; nullptr when it is.
+const char* Agent::envelopeFault(const CommandEnvelope& e, const std::string& signedPart) const {
+  if (challenge_.empty() || e.challenge != challenge_) return "it answers another challenge";
+  if (e.address != sckListen_.LocalIP()) return "it is addressed to another PC";
+  if (tokenForCommandCode(e.code).empty()) return "unknown command";
+  if (tokenForCommandCode(e.code) != tokMessage && !e.text.empty()) return "text on a command without one";
+  if (!platform::verifyCommandSignature(*settings_.commandPublicKey, signedPart, e.signature)) {
+    return "the signature does not match";
+  }
+  return nullptr;
+}
+
+// Closes the command connection without acting, and listens again.
+void Agent::refuseCommand(std::string_view reason) {
+  const std::string peer = sckListen_.RemoteHostIP();
+  commandBuffer_.clear();
+  challenge_.clear();
+  try {
+    sckListen_.SendData(kVerdictRefused);
+  } catch (const RaisedError&) {
+    // The peer is gone already; the refusal stands.
+  }
+  sckListen_.CloseSocket();
+  sckListen_.CloseSocket();
+  noteRefusal(peer, reason);
+  listenAgain();
+}
+
+void Agent::noteRefusal(const std::string& peer, std::string_view reason) {
+  observe(AgentEvent::CommandRefused, peer);
+  if (refusalReported_) return;
+  refusalReported_ = true;
+  report("sckListen_OnDataArrival", kErrPermissionDenied,
+         "Command from " + peer + " refused: " + std::string(reason), 0);
+}
+
+void Agent::obeyToken(const std::string& data) {
+  {
     if (data == tokAudit) {
       observe(AgentEvent::CommandReceived, "audit");
       sckListen_.CloseSocket();
@@ -550,7 +626,7 @@ void Agent::sckListen_OnDataArrival(long) {
       strMessageText_ = data.substr(3);
     }
     // Anything else: ignored; the connection stays open.
-  });
+  }
 }
 
 // Listens for commands on the configured port and address (every address
@@ -560,6 +636,8 @@ void Agent::sckListen_OnDataArrival(long) {
 // command came in on.
 void Agent::listenAgain() {
   tmrCommandDeadline_.Enabled(false);
+  challenge_.clear();
+  commandBuffer_.clear();
   if (settings_.lngListenPort == 0) return;
   sckListen_.LocalPort(settings_.lngListenPort);
   sckListen_.LocalIP(localAddress_);
@@ -616,6 +694,11 @@ bool Agent::commandsAcceptedFrom(const std::string& address) {
 
 void Agent::sckListen_OnClose() {
   guarded("sckListen_OnClose", [&] {
+    // A signed command cut short (by the peer or the deadline) is refused.
+    if (settings_.commandPublicKey && !commandBuffer_.empty()) {
+      commandBuffer_.clear();
+      noteRefusal(sckListen_.RemoteHostIP(), "the command was cut short");
+    }
     if (blnQuitPending_) {
       deleteIcon();
       endProgram(0);

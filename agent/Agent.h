@@ -31,6 +31,17 @@
 // - a ServerIP that cannot be used (blanks around it, not an IPv4 address) is
 //   reported once at start-up; the agent then keeps its audits local and goes
 //   on listening for commands.
+//
+// With CommandPublicKey in its settings the agent obeys signed commands only
+// (common/CommandEnvelope.h): it sends a fresh random challenge on every
+// command connection and acts only on an envelope that answers that very
+// challenge, names the address the connection came in on, carries a known
+// command and verifies under the key. Anything else (a plain token, a bad or
+// replayed envelope, an envelope cut short by the peer or the deadline) is
+// refused with no action: the connection is closed, listening goes on, and
+// the first refusal is reported by the convention (again only after a
+// signed command has been accepted meanwhile). A peer that sends nothing and
+// closes ("Check Client Status") is no refusal.
 #pragma once
 
 #include <asio.hpp>
@@ -48,6 +59,7 @@
 #include "agent/MSocketSupport.h"
 #include "agent/Timer.h"
 #include "common/AuditRecord.h"
+#include "common/CommandEnvelope.h"
 #include "common/ErrorReport.h"
 #include "platform/Desktop.h"
 #include "platform/InstanceLock.h"
@@ -70,7 +82,8 @@ enum class AgentEvent {
   UploadSent,       // payload and end marker handed to the network, half-closed
   UploadFailed,     // the upload connection failed
   CommandReceived,  // a whole token arrived on the command connection
-  CommandRefused,   // a command connection from an address not accepted
+  CommandRefused,   // a command connection from an address not accepted, or
+                    // a command that is not properly signed (detail: the peer)
 };
 
 // One audit: fills the reset record. `serverIP` is the ServerIP setting (the
@@ -181,6 +194,12 @@ class Agent {
   void sckListen_OnConnectionRequest(long requestID);
   void sckListen_OnDataArrival(long bytesTotal);
   void sckListen_OnClose();
+  void obeyToken(const std::string& data);
+  void sendChallenge();
+  void signedCommandArrival(const std::string& data);
+  const char* envelopeFault(const CommandEnvelope& e, const std::string& signedPart) const;
+  void refuseCommand(std::string_view reason);
+  void noteRefusal(const std::string& peer, std::string_view reason);
   void performPower(platform::PowerAction action, std::string_view procedure);
   void observe(AgentEvent event, std::string_view detail = {});
   // Who may command this agent (AcceptCommandsFrom, else ServerIP).
@@ -226,6 +245,9 @@ class Agent {
   std::string strExpectedType_;
   std::string strAuditData_;
   std::string strMessageText_;
+  std::string challenge_;       // the challenge of the open command connection
+  std::string commandBuffer_;   // a signed command as it arrives
+  bool refusalReported_ = false;
   bool blnAuditing_ = false;
   bool blnEndMarkerSent_ = false;
   bool blnQuitPending_ = false;

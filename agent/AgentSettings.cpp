@@ -4,6 +4,9 @@
 #include <limits>
 #include <vector>
 
+#include "common/clsB64.h"
+#include "platform/CommandSignature.h"
+
 namespace quorvane::agent {
 
 namespace {
@@ -89,6 +92,15 @@ std::optional<bool> toBoolean(std::string_view text, long* error) {
   return std::nullopt;
 }
 
+std::optional<std::string> parseCommandPublicKey(std::string_view value) {
+  const auto first = value.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return std::nullopt;
+  value = value.substr(first, value.find_last_not_of(" \t") - first + 1);
+  auto key = clsB64().DecodeString(value);
+  if (!key || key->size() != platform::kCommandPublicKeySize || (*key)[0] != '\x04') return std::nullopt;
+  return std::move(*key);
+}
+
 std::optional<CommandSources> parseCommandSources(std::string_view value) {
   CommandSources sources;
   std::size_t start = 0;
@@ -154,6 +166,7 @@ SettingsResult parseClientSettings(std::string_view text, const std::function<do
     else if (key == "AllowQuit" || key == "ShowSystemTray") type = "Boolean";
     else if (key == "ReauditDelayTime") type = "Integer-Integer";
     else if (key == "AcceptCommandsFrom") type = "Address list";
+    else if (key == "CommandPublicKey") type = "Public key";
     if (type == nullptr) continue;  // not a key of this program
 
     auto fail = [&](long number, std::string description) {
@@ -187,6 +200,12 @@ SettingsResult parseClientSettings(std::string_view text, const std::function<do
     } else if (key == "AcceptCommandsFrom") {
       s.acceptCommandsFrom = parseCommandSources(*value);
       if (!s.acceptCommandsFrom) {
+        fail(13, "Type mismatch");
+        return result;
+      }
+    } else if (key == "CommandPublicKey") {
+      s.commandPublicKey = parseCommandPublicKey(*value);
+      if (!s.commandPublicKey) {
         fail(13, "Type mismatch");
         return result;
       }

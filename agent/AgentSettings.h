@@ -44,7 +44,14 @@ struct AgentSettings {
   // nullopt when the file has no AcceptCommandsFrom: then only the address of
   // ServerIP may command the agent, or anyone when ServerIP is empty too.
   std::optional<CommandSources> acceptCommandsFrom;
+  // CommandPublicKey: the console's public command key (the 65-byte point).
+  // When set, only commands signed with the console's key are obeyed.
+  std::optional<std::string> commandPublicKey;
 };
+
+// Parses a CommandPublicKey value (Base64 of the uncompressed P-256 point,
+// blanks around it ignored); nullopt for anything else.
+std::optional<std::string> parseCommandPublicKey(std::string_view value);
 
 // Parses an AcceptCommandsFrom value; nullopt when an entry is not a dotted
 // IPv4 address (nor "any") or the list names nothing.

@@ -63,5 +63,6 @@ inline constexpr long kErrObjectNotSet = 91;
 inline constexpr long kErrFileNotFound = 53;
 inline constexpr long kErrPathAccess = 75;
 inline constexpr long kErrBadFileFormat = 321;
+inline constexpr long kErrPermissionDenied = 70;
 
 }  // namespace quorvane
