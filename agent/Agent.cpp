@@ -575,10 +575,16 @@ void Agent::refuseCommand(std::string_view reason) {
   try {
     sckListen_.SendData(kVerdictRefused);
   } catch (const RaisedError&) {
-    // The peer is gone already; the refusal stands.
+    // The peer is gone already (reset); the refusal stands.
   }
-  sckListen_.CloseSocket();
-  sckListen_.CloseSocket();
+  // Half-close, then release; a peer that reset the connection makes the
+  // first step fail, which changes nothing here.
+  for (int step = 0; step < 3 && sckListen_.State() != sckClosed; ++step) {
+    try {
+      sckListen_.CloseSocket();
+    } catch (const RaisedError&) {
+    }
+  }
   noteRefusal(peer, reason);
   listenAgain();
 }

@@ -5,7 +5,10 @@
 // Checks: every client's DataStore file decodes to the record its agent
 // sent; "Request Re-Audit" to all 50 brings 50 fresh uploads; "Check Client
 // Status" reports "Client Running" for all; after the agents quit it reports
-// "Timed out..." for all.
+// "Timed out..." for all. A second, smaller fleet holds the console's public
+// command key: the console's signed commands reach every agent; a rogue
+// console with its own key (sending from the server's own address, as one
+// that borrowed it would) and a console without a key reach none.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,12 +74,14 @@ class FleetE2E : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root); }
 
-  RunResult send(const std::string& caption) {
+  RunResult send(const std::string& caption, int agents = kAgents, const std::string& dir = "server",
+                 const std::string& message = {}) {
     std::string to;
-    for (int i = 0; i < kAgents; ++i) to += (i ? "," : "") + fleetAddress(i);
-    return runToEnd({(kBin / "QuorvaneServer").string(), "--dir", (root / "server").string(), "--send", caption,
-                     "--to", to},
-                    root, 60s);
+    for (int i = 0; i < agents; ++i) to += (i ? "," : "") + fleetAddress(i);
+    std::vector<std::string> argv{(kBin / "QuorvaneServer").string(), "--dir", (root / dir).string(), "--send",
+                                  caption, "--to", to};
+    if (!message.empty()) argv.insert(argv.end(), {"--message", message});
+    return runToEnd(argv, root, 60s);
   }
 
   fs::path root;
@@ -179,6 +184,93 @@ TEST_F(FleetE2E, AFleetOfFiftyUploadsIsCommandedAndTimesOutOnceGone) {
   EXPECT_FALSE(server.poll()) << server.err();
   EXPECT_EQ(server.stop(), 0) << server.err();
   EXPECT_EQ(server.err().find("Error in"), std::string::npos) << server.err();
+}
+
+TEST_F(FleetE2E, WithACommandKeyOnlyTheConsoleCommandsTheFleet) {
+  constexpr int kSigned = 10;
+  const int port = freeLoopbackPort();
+  ASSERT_GT(port, 0);
+  RunResult key = runToEnd({(kBin / "QuorvaneServer").string(), "--dir", (root / "server").string(),
+                            "--new-command-key"},
+                           root);
+  ASSERT_EQ(key.status, 0) << key.err;
+  ASSERT_EQ(key.out.rfind("CommandPublicKey:", 0), 0u) << key.out;
+  const std::string publicKey = key.out.substr(17, key.out.find('\n') - 17);
+  {
+    std::ofstream s(root / "server" / "serverSettings.txt", std::ios::binary);
+    s << "ListenPortNumber:" << port << "\r\nConnectPortNumber:0\r\n";
+  }
+  Child server({(kBin / "QuorvaneServer").string(), "--dir", (root / "server").string(), "--headless"},
+               root / "server.out", root / "server.err");
+  ASSERT_TRUE(server.started());
+  ASSERT_TRUE(waitFor([&] { return acceptsConnections(port) || server.poll(); }, 60s)) << server.err();
+
+  const fs::path dataStore = root / "server" / "DataStore";
+  const fs::path statusFile = root / "fleet-status.json";
+  const int listenBase = 30000 + static_cast<int>((::getpid() + 7000) % 20000);
+  ASSERT_EQ(runToEnd({(kBin / "quorvane-fleet").string(), "--generate", (root / "machines").string(), "--count",
+                      std::to_string(kSigned), "--seed", "51"},
+                     root)
+                .status,
+            0);
+  Child fleet({(kBin / "quorvane-fleet").string(), "--server", "127.0.0.1:" + std::to_string(port), "--agents",
+               std::to_string(kSigned), "--machines", (root / "machines").string(), "--listen-base",
+               std::to_string(listenBase), "--work", (root / "fleet").string(), "--datastore", dataStore.string(),
+               "--status", statusFile.string(), "--command-public-key", publicKey, "--until", "ended",
+               "--max-seconds", "120"},
+              root / "fleet.out", root / "fleet.err");
+  ASSERT_TRUE(fleet.started());
+  ASSERT_TRUE(waitFor([&] { return counter(statusFile, "uploadsAcknowledged") == kSigned || fleet.poll(); }, 60s))
+      << fleetStatus(statusFile).dump() << fleet.err();
+
+  // A rogue console: the same client list, its own key.
+  fs::create_directories(root / "rogue");
+  fs::copy(dataStore, root / "rogue" / "DataStore");
+  ASSERT_EQ(runToEnd({(kBin / "QuorvaneServer").string(), "--dir", (root / "rogue").string(), "--new-command-key"},
+                     root)
+                .status,
+            0);
+  for (const char* caption : {"Shutdown Windows", "Close Quorvane"}) {
+    SCOPED_TRACE(caption);
+    RunResult rogue = send(caption, kSigned, "rogue");
+    EXPECT_EQ(rogue.status, 3) << rogue.out << rogue.err;
+    auto statuses = lastStatuses(rogue.out);
+    for (int i = 0; i < kSigned; ++i) EXPECT_EQ(statuses[fleetAddress(i)], "Refused by client") << fleetAddress(i);
+  }
+  RunResult rogueMessage = send("Send Message", kSigned, "rogue", "from the rogue");
+  EXPECT_EQ(rogueMessage.status, 3) << rogueMessage.out;
+  ASSERT_TRUE(waitFor([&] { return counter(statusFile, "commandsRefused") == 3 * kSigned; }, 30s))
+      << fleetStatus(statusFile).dump();
+  // A console without a key: its plain tokens go out ("Request Sent": it
+  // closes before any answer) and are refused, or cut off by its own close.
+  fs::create_directories(root / "plain");
+  fs::copy(dataStore, root / "plain" / "DataStore");
+  RunResult plain = send("Close Quorvane", kSigned, "plain");
+  EXPECT_EQ(plain.status, 0) << plain.out << plain.err;
+  EXPECT_EQ(counter(statusFile, "commandsReceived"), 0);
+  EXPECT_EQ(counter(statusFile, "messagesShown"), 0);
+  EXPECT_EQ(counter(statusFile, "running"), kSigned);
+
+  // The console: re-audit, message and quit reach every agent.
+  RunResult reaudit = send("Request Re-Audit", kSigned);
+  EXPECT_EQ(reaudit.status, 0) << reaudit.out << reaudit.err;
+  ASSERT_TRUE(waitFor([&] { return counter(statusFile, "uploadsAcknowledged") == 2 * kSigned; }, 60s))
+      << fleetStatus(statusFile).dump();
+  RunResult message = send("Send Message", kSigned, "server", "signed and sealed");
+  EXPECT_EQ(message.status, 0) << message.out << message.err;
+  ASSERT_TRUE(waitFor([&] { return counter(statusFile, "messagesShown") == kSigned; }, 30s))
+      << fleetStatus(statusFile).dump();
+  RunResult quit = send("Close Quorvane", kSigned);
+  EXPECT_EQ(quit.status, 0) << quit.out << quit.err;
+  auto statuses = lastStatuses(quit.out);
+  for (int i = 0; i < kSigned; ++i) EXPECT_EQ(statuses[fleetAddress(i)], "Request Sent") << fleetAddress(i);
+  ASSERT_TRUE(fleet.wait(60s)) << fleetStatus(statusFile).dump();
+  EXPECT_EQ(*fleet.poll(), 1) << fleet.out() << fleet.err();  // 1: the agents reported refusals
+  EXPECT_EQ(fleetStatus(statusFile)["commands"]["audit"], kSigned);
+  EXPECT_EQ(fleetStatus(statusFile)["commands"]["quit"], kSigned);
+  // Each agent reported the refusals once.
+  EXPECT_EQ(counter(statusFile, "errors"), kSigned) << fleet.err();
+  EXPECT_EQ(server.stop(), 0) << server.err();
 }
 
 }  // namespace

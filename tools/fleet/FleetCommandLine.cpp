@@ -9,7 +9,8 @@ namespace quorvane::fleet {
 const char* const kFleetUsage =
     "usage: quorvane-fleet --server 127.0.0.1:PORT --agents N [--machines DIR] [--listen-base PORT]\n"
     "                      [--concurrency K] [--work DIR] [--datastore DIR]\n"
-    "                      [--accept-commands-from LIST] [--until ended|uploaded|acknowledged]\n"
+    "                      [--accept-commands-from LIST] [--command-public-key BASE64]\n"
+    "                      [--until ended|uploaded|acknowledged]\n"
     "                      [--status FILE] [--burst] [--timeout-ms MS] [--max-seconds S]\n"
     "       quorvane-fleet --generate DIR --count N [--seed S] [--template FILE]...";
 
@@ -70,6 +71,9 @@ Expected<FleetCommandLine> parseFleetCommandLine(const std::vector<std::string>&
     } else if (a == "--accept-commands-from") {
       if (v.find_first_of("\r\n") != std::string::npos) return usage("--accept-commands-from: one line only");
       cl.options.extraSettings += "AcceptCommandsFrom:" + v + "\r\n";
+    } else if (a == "--command-public-key") {
+      if (v.find_first_of("\r\n") != std::string::npos) return usage("--command-public-key: one line only");
+      cl.options.extraSettings += "CommandPublicKey:" + v + "\r\n";
     } else if (a == "--until") {
       if (v == "ended") cl.until = FleetCommandLine::Until::Ended;
       else if (v == "uploaded") cl.until = FleetCommandLine::Until::Uploaded;

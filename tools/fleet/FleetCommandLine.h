@@ -2,7 +2,7 @@
 //
 //   quorvane-fleet --server 127.0.0.1:PORT --agents N [--machines DIR]
 //                  [--listen-base PORT] [--concurrency K] [--work DIR]
-//                  [--datastore DIR] [--accept-commands-from LIST]
+//                  [--datastore DIR] [--accept-commands-from LIST] [--command-public-key BASE64]
 //                  [--until uploaded|acknowledged|ended] [--status FILE]
 //                  [--burst] [--timeout-ms MS] [--max-seconds S]
 //   quorvane-fleet --generate DIR --count N [--seed S] [--template FILE]...

@@ -122,6 +122,7 @@ TEST(FleetCommandLine, Table) {
       {"acknowledged needs a datastore", {"--server", "127.0.0.1:80", "--agents", "1", "--until", "acknowledged"}, false},
       {"bad until", {"--server", "127.0.0.1:80", "--agents", "1", "--until", "forever"}, false},
       {"settings injection", {"--server", "127.0.0.1:80", "--agents", "1", "--accept-commands-from", "any\r\nServerIP:x"}, false},
+      {"key injection", {"--server", "127.0.0.1:80", "--agents", "1", "--command-public-key", "AAAA\nServerIP:x"}, false},
       {"generate without count", {"--generate", "dir"}, false},
   };
   for (const Row& r : rows) {
