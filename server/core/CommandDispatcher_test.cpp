@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <filesystem>
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include "common/CommandEnvelope.h"
 #include "server/core/ServerCore.h"
 #include "server/testsupport/QtTestSupport.h"
 
@@ -211,6 +213,110 @@ TEST_F(CommandTest, NothingTickedDoesNothing) {
   EXPECT_TRUE(history.empty());
   QCoreApplication::processEvents();
   EXPECT_TRUE(agent.connections.empty());
+}
+
+// A stand-in for an agent that holds the console's public key: it greets
+// every connection with `greeting`, and once a whole envelope has arrived it
+// answers `verdict` (nothing: it closes without one).
+class SigningAgent {
+ public:
+  SigningAgent(const char* address, std::string greeting, std::string verdict)
+      : greeting_(std::move(greeting)), verdict_(std::move(verdict)) {
+    server_.listen(QHostAddress(QString::fromLatin1(address)), 0);
+    QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+      while (QTcpSocket* s = server_.nextPendingConnection()) {
+        if (!greeting_.empty()) s->write(greeting_.data(), static_cast<qint64>(greeting_.size()));
+        QObject::connect(s, &QTcpSocket::readyRead, [this, s] {
+          received += s->readAll().toStdString();
+          if (parseEnvelope(received).state == EnvelopeState::Incomplete) return;
+          if (verdict_.empty()) {
+            s->close();
+          } else {
+            s->write(verdict_.data(), static_cast<qint64>(verdict_.size()));
+          }
+        });
+        QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+      }
+    });
+  }
+  int port() const { return server_.serverPort(); }
+  std::string received;
+
+ private:
+  QTcpServer server_;
+  std::string greeting_;
+  std::string verdict_;
+};
+
+TEST_F(CommandTest, WithACommandKeyEveryCommandIsSignedAndTheVerdictShown) {
+  const std::string challenge(kChallengeSize, '\x42');
+  const std::string greeting = makeChallengeMessage(challenge);
+  struct Row {
+    const char* name;
+    std::string greeting;
+    std::string verdict;
+    CommandCode code;
+    std::vector<std::string> statuses;
+    bool envelopeSent;
+  };
+  const std::vector<Row> rows = {
+      {"accepted", greeting, std::string(kVerdictAccepted), CommandCode::PowerOff,
+       {"Connecting...", "Connected", "Request Sent"}, true},
+      {"accepted message", greeting, std::string(kVerdictAccepted), CommandCode::Message,
+       {"Connecting...", "Connected", "Request Sent"}, true},
+      {"refused", greeting, std::string(kVerdictRefused), CommandCode::Reboot,
+       {"Connecting...", "Connected", "Refused by client"}, true},
+      {"closed without a verdict", greeting, "", CommandCode::ReAudit,
+       {"Connecting...", "Connected", "Refused by client"}, true},
+      {"an agent without the key: no challenge", "", "", CommandCode::Quit,
+       {"Connecting...", "Connected", "Timed out..."}, false},
+      {"not a challenge", std::string(20, 'x'), "", CommandCode::LogOff,
+       {"Connecting...", "Connected", "Refused by client"}, false},
+      {"status check sends nothing", greeting, "", CommandCode::CheckStatus,
+       {"Connecting...", "Client Running"}, false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    history.clear();
+    core.reset();
+    std::filesystem::remove_all(dir.path() + "DataStore");
+    std::filesystem::remove(dir.path() + "commandKey.pem");
+    ASSERT_TRUE(CommandKey::create(dir.path() + "commandKey.pem"));
+    SigningAgent agent("127.0.0.2", r.greeting, r.verdict);
+    addClient("127.0.0.2", agent.port());
+    start(1000);
+    ASSERT_TRUE(core->dispatcher()->signs());
+    core->dispatcher()->setMessageText("lunch");
+    tick("127.0.0.2");
+    ASSERT_EQ(core->dispatcher()->cmdDo(r.code), 1);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(history["127.0.0.2"], r.statuses);
+    if (!r.envelopeSent) {
+      EXPECT_EQ(agent.received, "");
+      continue;
+    }
+    const ParsedEnvelope e = parseEnvelope(agent.received);
+    ASSERT_EQ(e.state, EnvelopeState::Complete);
+    EXPECT_EQ(e.envelope.challenge, challenge);
+    EXPECT_EQ(e.envelope.address, "127.0.0.2");
+    EXPECT_EQ(e.envelope.code, static_cast<int>(r.code));
+    EXPECT_EQ(e.envelope.text, r.code == CommandCode::Message ? "lunch" : "");
+    EXPECT_EQ(e.envelope.signature.size(), kEnvelopeSignatureSize);
+  }
+}
+
+TEST_F(CommandTest, AnUnreadableKeyIsReportedAndCommandsGoOutPlain) {
+  dir.write("commandKey.pem", "not a key");
+  TokenReceiver agent("127.0.0.3");
+  addClient("127.0.0.3", agent.port());
+  start();
+  EXPECT_FALSE(core->dispatcher()->signs());
+  ASSERT_EQ(sink.messages.size(), 1u);
+  EXPECT_NE(sink.messages[0].text.find("not a command key"), std::string::npos) << sink.messages[0].text;
+  tick("127.0.0.3");
+  core->dispatcher()->cmdDo(CommandCode::ReAudit);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(history["127.0.0.3"].back(), "Request Sent");
 }
 
 }  // namespace
