@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/AuditRecordIO.h"
+#include "common/CommandEnvelope.h"
 #include "common/Status.h"
 #include "common/clsB64.h"
 #include "common/clsHuffman.h"
@@ -197,12 +198,48 @@ Verdict b64(std::string_view input) {
   return accepted();
 }
 
+// The signed-command envelope an agent reads from any peer: a whole envelope
+// is written back byte for byte; a refused stream stays refused whatever
+// follows (the agent may refuse at once); a stream still waiting is shorter
+// than the largest envelope; the challenge reader accepts exactly its form.
+Verdict commandEnvelope(std::string_view input) {
+  constexpr std::string_view kName = "command_envelope";
+  const bool challenge = parseChallengeMessage(input).has_value();
+  if (challenge != (input.size() == kChallengeMessageSize && input.substr(0, 4) == kChallengeMagic)) {
+    return broken(kName, "the challenge reader disagrees with its form", challenge);
+  }
+  const ParsedEnvelope p = parseEnvelope(input);
+  switch (p.state) {
+    case EnvelopeState::Incomplete:
+      if (input.size() >= kEnvelopeMaxSize) return broken(kName, "waiting for more past the largest envelope", false);
+      return {};
+    case EnvelopeState::Malformed:
+      for (std::string_view more : {std::string_view("\0", 1), std::string_view("\xFF"), kEnvelopeMagic}) {
+        if (parseEnvelope(std::string(input) + std::string(more)).state != EnvelopeState::Malformed) {
+          return broken(kName, "a refused stream became acceptable", false);
+        }
+      }
+      return {};
+    case EnvelopeState::Complete:
+      break;
+  }
+  const auto again = serializeEnvelope(p.envelope);
+  if (!again || *again != input) return broken(kName, "a parsed envelope is not written back as it came");
+  if (p.signedPart + p.envelope.signature != input) return broken(kName, "signed part and signature do not make the input");
+  if (p.envelope.signature.size() != kEnvelopeSignatureSize) return broken(kName, "signature of the wrong size");
+  if (parseEnvelope(std::string(input) + "x").state != EnvelopeState::Malformed) {
+    return broken(kName, "trailing bytes after a whole envelope are accepted");
+  }
+  return accepted();
+}
+
 const std::vector<Entry>& commonEntries() {
   static const std::vector<Entry> entries{
       {"audit_record", &auditRecord},
       {"stored_form", &storedForm},
       {"he3", &he3},
       {"b64", &b64},
+      {"command_envelope", &commandEnvelope},
   };
   return entries;
 }

@@ -31,11 +31,13 @@ struct Entry {
   EntryFunction run;
 };
 
-// Always present: readAuditRecord, the stored-file reader, HE3, Base64.
+// Always present: readAuditRecord, the stored-file reader, HE3, Base64, the
+// signed-command envelope.
 Verdict auditRecord(std::string_view input);
 Verdict storedForm(std::string_view input);
 Verdict he3(std::string_view input);
 Verdict b64(std::string_view input);
+Verdict commandEnvelope(std::string_view input);
 const std::vector<Entry>& commonEntries();
 
 // Present where the server's core sources are compiled in

@@ -26,7 +26,7 @@ const fs::path kFuzzDir = fs::path(QUORVANE_SOURCE_DIR) / "fuzz";
 // are listed by entries().
 const std::set<std::string> kAllEntryNames{"audit_record", "stored_form", "he3", "b64",
                                            "server_settings", "upload_assembly", "report_catalog",
-                                           "agent_settings"};
+                                           "agent_settings", "command_envelope"};
 
 std::vector<Entry> entries() {
   std::vector<Entry> all = commonEntries();

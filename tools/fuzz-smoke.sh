@@ -6,7 +6,7 @@
 #   tools/fuzz-smoke.sh [entry ...]     default: every entry the build lists
 #
 # Environment:
-#   FUZZ_SECONDS     seconds per target (default 40: eight targets and the
+#   FUZZ_SECONDS     seconds per target (default 35: nine targets and the
 #                    clang build stay under about eight minutes on two cores)
 #   FUZZ_BUILD_DIR   build folder (default <repo>/build-fuzz)
 #   FUZZ_JOBS        parallel build jobs (default 2)
@@ -20,7 +20,7 @@
 set -u
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-SECONDS_PER_TARGET=${FUZZ_SECONDS:-40}
+SECONDS_PER_TARGET=${FUZZ_SECONDS:-35}
 BUILD=${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
 JOBS=${FUZZ_JOBS:-2}
 

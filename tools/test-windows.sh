@@ -8,7 +8,9 @@
 #      Windows facts in the record's text forms;
 #   4. end to end: the Windows agent uploads to the Linux headless server on
 #      127.0.0.1, the server stores it and reads it back, "Request Re-Audit"
-#      makes the agent upload again, "Close Quorvane" ends it;
+#      makes the agent upload again, "Close Quorvane" ends it; with a command
+#      key: the server's signed commands are obeyed, a rogue console with its
+#      own key and a console without one are refused (no action);
 #   5. the MSI (packaging/windows): msiexec /i with SERVERIP, CONNECTPORT and
 #      LISTENPORT installs the program, its settings and the Run key; the
 #      Run key's command uploads to the same server; msiexec /x ends it and
@@ -178,8 +180,12 @@ agent=$work/agent
 install_agent "$agent"
 agent_port=$(free_port)
 [[ $agent_port != "$server_port" ]] || agent_port=$(( agent_port + 1 ))
-printf 'ServerIP:127.0.0.1\r\nConnectPortNumber:%s\r\nListenPortNumber:%s\r\nReauditDelayTime:0\r\n' \
-  "$server_port" "$agent_port" > "$agent/clientSettings.txt"
+# The server signs every command; the agent holds its public key.
+"$host/bin/QuorvaneServer" --dir "$server" --new-command-key > "$work/key.txt" \
+  || fail "--new-command-key"
+grep -q '^CommandPublicKey:' "$work/key.txt" || fail "no CommandPublicKey line"
+printf 'ServerIP:127.0.0.1\r\nConnectPortNumber:%s\r\nListenPortNumber:%s\r\nReauditDelayTime:0\r\n%s\r\n' \
+  "$server_port" "$agent_port" "$(head -1 "$work/key.txt")" > "$agent/clientSettings.txt"
 (cd "$agent" && exec timeout 300 "$wine" QuorvanePro.exe --power dry-run) > "$work/agent.log" 2>&1 &
 agent_pid=$!
 pids+=($agent_pid)
@@ -207,13 +213,40 @@ wait_for 120 reuploaded || { cat "$work/agent.log" >&2; fail "no second upload a
 check_audit "$work/stored2.json" || fail "the second upload"
 say "Request Re-Audit: the agent uploaded again"
 
+# Consoles that cannot sign: a rogue with its own key, one without a key.
+for other in rogue plain; do
+  mkdir -p "$work/$other"
+  cp -r "$server/DataStore" "$work/$other/"
+done
+"$host/bin/QuorvaneServer" --dir "$work/rogue" --new-command-key >/dev/null || fail "the rogue's key"
+status=0
+"$host/bin/QuorvaneServer" --dir "$work/rogue" --send "Shutdown Windows" --to 127.0.0.1 \
+  > "$work/rogue.log" 2>&1 || status=$?
+[[ $status == 3 ]] && grep -q '^127.0.0.1: Refused by client$' "$work/rogue.log" \
+  || { cat "$work/rogue.log" >&2; fail "the rogue console was not refused (status $status)"; }
+wait_for 30 listens "$agent_port" || fail "the Windows agent does not listen after a refusal"
+"$host/bin/QuorvaneServer" --dir "$work/plain" --send "Reboot Windows" --to 127.0.0.1 \
+  > "$work/plain.log" 2>&1 || { cat "$work/plain.log" >&2; fail "the plain console did not send"; }
+wait_for 30 listens "$agent_port" || fail "the Windows agent does not listen after a plain token"
+"$host/bin/QuorvaneServer" --dir "$server" --send "Log-Off Windows" --to 127.0.0.1 \
+  > "$work/logoff.log" 2>&1 || { cat "$work/logoff.log" >&2; fail "the signed Log-Off was not accepted"; }
+logged_off() { grep -q '^dry-run: log-off' "$work/agent.log"; }
+wait_for 30 logged_off || { cat "$work/agent.log" >&2; fail "the signed Log-Off was not obeyed"; }
+if grep -qE '^dry-run: (power-off|reboot)' "$work/agent.log"; then
+  cat "$work/agent.log" >&2; fail "a refused command was obeyed"
+fi
+say "signed commands: obeyed from the server, refused from a rogue key and from a console without one"
+
 "$host/bin/QuorvaneServer" --dir "$server" --send "Close Quorvane" --to 127.0.0.1 \
   > "$work/close.log" 2>&1 || { cat "$work/close.log" >&2; fail "Close Quorvane was not sent"; }
 ended() { ! kill -0 "$agent_pid" 2>/dev/null; }
 wait_for 60 ended || fail "the Windows agent did not end on Close Quorvane"
 wait "$agent_pid" || fail "the Windows agent ended with status $?"
-if grep -q '^Error in : ' "$work/agent.log"; then
-  cat "$work/agent.log" >&2; fail "the agent reported errors"
+# The one report the agent may make: the refusals (once).
+refusals=$(grep -c '^Error Number : 70' "$work/agent.log" || true)
+errors=$(grep -c '^Error in : ' "$work/agent.log" || true)
+if [[ $refusals != 1 || $errors != 1 ]]; then
+  cat "$work/agent.log" >&2; fail "the agent reported $errors errors ($refusals refusal reports; 1 expected)"
 fi
 say "Close Quorvane: the agent ended"
 
