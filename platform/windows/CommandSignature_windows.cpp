@@ -29,8 +29,14 @@ struct KeyHandle {
 bool sha256(std::string_view message, unsigned char (&digest)[32]) {
   AlgHandle alg;
   if (!ok(BCryptOpenAlgorithmProvider(&alg.h, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) return false;
-  return ok(BCryptHash(alg.h, nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(message.data())),
-                       static_cast<ULONG>(message.size()), digest, sizeof digest));
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  if (!ok(BCryptCreateHash(alg.h, &hash, nullptr, 0, nullptr, 0, 0))) return false;
+  const bool done =
+      ok(BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(message.data())),
+                        static_cast<ULONG>(message.size()), 0)) &&
+      ok(BCryptFinishHash(hash, digest, sizeof digest, 0));
+  BCryptDestroyHash(hash);
+  return done;
 }
 
 }  // namespace
