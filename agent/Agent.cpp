@@ -61,6 +61,7 @@ Agent::Agent(asio::io_context& io, HostResolver& resolver, AgentConfig config)
   sckListen_.events.OnConnectionRequest = [this](long id) { sckListen_OnConnectionRequest(id); };
   sckListen_.events.OnDataArrival = [this](long n) { sckListen_OnDataArrival(n); };
   sckListen_.events.OnClose = [this] { sckListen_OnClose(); };
+  sckListen_.events.OnError = [this](SocketError&) { sckListen_OnError(); };
 }
 
 Agent::~Agent() {
@@ -696,6 +697,14 @@ bool Agent::commandsAcceptedFrom(const std::string& address) {
     if (r.error == 0 && commandSources_ && parseDottedAddress(r.address)) commandSources_->insert(r.address);
   });
   return false;
+}
+
+// A command connection the peer reset (for example a peer that closed without
+// reading the challenge): it ends as if the peer had closed it, at once
+// rather than at the deadline. Errors while merely listening are left alone.
+void Agent::sckListen_OnError() {
+  if (!tmrCommandDeadline_.Enabled()) return;
+  tmrCommandDeadline_Timer();
 }
 
 void Agent::sckListen_OnClose() {

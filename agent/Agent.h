@@ -194,6 +194,7 @@ class Agent {
   void sckListen_OnConnectionRequest(long requestID);
   void sckListen_OnDataArrival(long bytesTotal);
   void sckListen_OnClose();
+  void sckListen_OnError();
   void obeyToken(const std::string& data);
   void sendChallenge();
   void signedCommandArrival(const std::string& data);
