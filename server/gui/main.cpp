@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     }
     case ServerOptions::Mode::NewCommandKey: {
       QCoreApplication app(argc, argv);
-      return runNewCommandKey(programFolder(options));
+      return runNewCommandKey(programFolder(options).program);
     }
     case ServerOptions::Mode::Send: {
       QCoreApplication app(argc, argv);
