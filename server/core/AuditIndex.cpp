@@ -44,6 +44,11 @@ const std::vector<std::vector<const char*>>& migrations() {
           " old_value TEXT NOT NULL, new_value TEXT NOT NULL)",
           "CREATE INDEX changes_identity ON changes (identity, received)",
       },
+      {
+          "CREATE TABLE command_log (id {ID}, sent BIGINT NOT NULL, target TEXT NOT NULL, caption TEXT NOT NULL,"
+          " result TEXT NOT NULL)",
+          "CREATE INDEX command_log_sent ON command_log (sent)",
+      },
   };
   return steps;
 }
@@ -585,6 +590,25 @@ Expected<std::optional<MachineEntry>> AuditIndex::machine(const std::string& add
   std::vector<MachineEntry> rows = d_->machineRows(query);
   if (rows.empty()) return std::optional<MachineEntry>{};
   return std::optional<MachineEntry>(std::move(rows.front()));
+}
+
+Status AuditIndex::logCommand(const CommandLogEntry& e) {
+  QSqlQuery& add = d_->cached("INSERT INTO command_log (sent, target, caption, result) VALUES (?, ?, ?, ?)");
+  add.addBindValue(qlonglong{e.sentMs}), add.addBindValue(q(e.target));
+  add.addBindValue(q(e.caption)), add.addBindValue(q(e.result));
+  return d_->run(add, "writing the command log");
+}
+
+Expected<std::vector<CommandLogEntry>> AuditIndex::commandLog(std::int64_t sinceMs) {
+  QSqlQuery query = d_->prepare(
+      "SELECT sent, target, caption, result FROM command_log WHERE sent >= ? ORDER BY sent DESC, id DESC");
+  query.addBindValue(qlonglong{sinceMs});
+  if (Status st = d_->run(query, "reading the command log"); !st) return st;
+  std::vector<CommandLogEntry> out;
+  while (query.next()) {
+    out.push_back({query.value(0).toLongLong(), s(query.value(1)), s(query.value(2)), s(query.value(3))});
+  }
+  return out;
 }
 
 }  // namespace quorvane

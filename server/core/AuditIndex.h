@@ -7,7 +7,8 @@
 // memory, drives) and applications (name, version, publisher); and a change
 // log (AuditChanges) of every indexed audit against the machine's previous
 // one, with the audit date and the time the file was stored. Application
-// lists are kept for the latest audit only.
+// lists are kept for the latest audit only. Beside them, the command log:
+// every command the console sent and how it ended.
 //
 // Identity: an address seen for the first time whose audit carries the
 // WindowsID and host name of a machine at another address continues that
@@ -66,6 +67,13 @@ struct ChangeEntry {
   AuditChange change;
 };
 
+// One command the console sent: when, to which address, the button's
+// caption, and the status it ended with.
+struct CommandLogEntry {
+  std::int64_t sentMs = 0;
+  std::string target, caption, result;
+};
+
 struct MachineEntry {
   std::string address, hostName, domain, windowsId, auditDate, os, processor, memory, drives;
   std::int64_t firstSeenMs = 0, lastSeenMs = 0;
@@ -110,6 +118,11 @@ class AuditIndex {
   Expected<std::vector<MachineEntry>> stale(int days, std::int64_t nowMs);
   Expected<std::vector<MachineEntry>> moved();
   Expected<std::optional<MachineEntry>> machine(const std::string& address);
+
+  // The command log: one row per command and target, listed newest first
+  // (only those sent on or after `sinceMs`).
+  Status logCommand(const CommandLogEntry& entry);
+  Expected<std::vector<CommandLogEntry>> commandLog(std::int64_t sinceMs = 0);
 
  private:
   struct Impl;

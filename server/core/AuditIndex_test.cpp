@@ -9,6 +9,7 @@
 #include <utime.h>
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <functional>
@@ -99,6 +100,23 @@ class AuditIndexTest : public ::testing::TestWithParam<std::string> {
     const std::string path = folder.dataStore() + address + ".dat";
     utimbuf times{static_cast<time_t>(mtimeMs / 1000), static_cast<time_t>(mtimeMs / 1000)};
     ASSERT_EQ(::utime(path.c_str(), &times), 0);
+  }
+
+  // Runs statements on a connection of its own, beside the index's.
+  void poke(const std::vector<const char*>& statements) {
+    const QString name = "schema-poke";
+    {
+      QSqlDatabase db = QSqlDatabase::addDatabase(GetParam() == "sqlite" ? "QSQLITE" : "QPSQL", name);
+      db.setDatabaseName(QString::fromStdString(GetParam() == "sqlite" ? where.sqlitePath : where.name));
+      db.setHostName(QString::fromStdString(where.host)), db.setUserName(QString::fromStdString(where.user));
+      ASSERT_TRUE(db.open());
+      for (const char* sql : statements) {
+        QSqlQuery query(db);
+        EXPECT_TRUE(query.exec(sql)) << sql << ": " << query.lastError().text().toStdString();
+      }
+      db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
   }
 
   TempFolder folder;
@@ -290,22 +308,58 @@ TEST_P(AuditIndexTest, ReopenKeepsDataAndANewerSchemaIsRefused) {
     ASSERT_TRUE(again.machine("127.0.9.1")->has_value());
     EXPECT_EQ((*again.machine("127.0.9.1"))->os, "Microsoft Windows 98 4.10 A Build 2222");
   }
-  {
-    const QString name = "schema-poke";
-    {
-      QSqlDatabase db = QSqlDatabase::addDatabase(GetParam() == "sqlite" ? "QSQLITE" : "QPSQL", name);
-      db.setDatabaseName(QString::fromStdString(GetParam() == "sqlite" ? where.sqlitePath : where.name));
-      db.setHostName(QString::fromStdString(where.host)), db.setUserName(QString::fromStdString(where.user));
-      ASSERT_TRUE(db.open());
-      QSqlQuery(db).exec("UPDATE schema_version SET version = 999");
-      db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-  }
+  poke({"UPDATE schema_version SET version = 999"});
   AuditIndex newer(where);
   const Status st = newer.open();
   EXPECT_FALSE(st.ok());
   EXPECT_NE(st.description().find("newer than this program"), std::string::npos) << st.description();
+}
+
+TEST_P(AuditIndexTest, CommandLogIsNewestFirstAndKeepsItsTexts) {
+  const CommandLogEntry sent[] = {
+      {kT0, "127.0.9.1", "Shutdown Windows", "Request Sent"},
+      {kT0 + kDay, "127.0.9.2", "Reboot Windows", "Timed out..."},
+      {kT0 + kDay, "127.0.9.3", "Send Message", "Refused by client"},  // same time: the later row first
+      {kT0 + 2 * kDay, "127.0.9.1", "Caf\xc3\xa9 'quoted' \"text\", with comma", "Not signed"},
+  };
+  for (const CommandLogEntry& e : sent) ASSERT_TRUE(index->logCommand(e).ok());
+  struct Row {
+    const char* name;
+    std::int64_t since;
+    std::vector<std::string> targets;  // newest first
+  };
+  const Row rows[] = {
+      {"all", 0, {"127.0.9.1", "127.0.9.3", "127.0.9.2", "127.0.9.1"}},
+      {"since_the_second_day", kT0 + kDay, {"127.0.9.1", "127.0.9.3", "127.0.9.2"}},
+      {"since_a_moment_after", kT0 + kDay + 1, {"127.0.9.1"}},
+      {"since_later_than_all", kT0 + 3 * kDay, {}},
+  };
+  for (const Row& row : rows) {
+    Expected<std::vector<CommandLogEntry>> log = index->commandLog(row.since);
+    ASSERT_TRUE(log.ok()) << row.name << ": " << log.status().description();
+    std::vector<std::string> targets;
+    for (const CommandLogEntry& e : *log) targets.push_back(e.target);
+    EXPECT_EQ(targets, row.targets) << row.name;
+  }
+  const std::vector<CommandLogEntry> all = *index->commandLog();
+  EXPECT_EQ(all.front().caption, sent[3].caption);
+  EXPECT_EQ(all.front().result, "Not signed");
+  EXPECT_EQ(all.front().sentMs, kT0 + 2 * kDay);
+  EXPECT_EQ(all.back().caption, "Shutdown Windows");
+}
+
+TEST_P(AuditIndexTest, AnIndexOfTheFirstSchemaGainsTheCommandLog) {
+  index3("127.0.9.1", machine("PC", "ID"), kT0);
+  index.reset();
+  poke({"DROP TABLE command_log", "UPDATE schema_version SET version = 1"});
+  AuditIndex older(where);
+  ASSERT_TRUE(older.open().ok());
+  EXPECT_TRUE(older.machine("127.0.9.1")->has_value()) << "the machines stay";
+  ASSERT_TRUE(older.logCommand({kT0, "127.0.9.1", "Reboot Windows", "Request Sent"}).ok());
+  EXPECT_EQ(older.commandLog()->size(), 1u);
+  AuditIndex again(where);
+  ASSERT_TRUE(again.open().ok()) << "migrated once, opened again as it is";
+  EXPECT_EQ(again.commandLog()->size(), 1u);
 }
 
 TEST_P(AuditIndexTest, CatchUpIndexesWhatTheServerStoredButNeverIndexed) {

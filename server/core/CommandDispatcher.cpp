@@ -1,6 +1,7 @@
 #include "server/core/CommandDispatcher.h"
 
 #include <QHostAddress>
+#include <QDateTime>
 #include <QTcpSocket>
 #include <QTimer>
 #include <vector>
@@ -22,6 +23,7 @@ struct CommandDispatcher::Outgoing {
   QString ip;
   int port = 0;
   CommandCode code = CommandCode::CheckStatus;
+  std::int64_t sentMs = 0;
   bool connected = false;
   bool envelopeSent = false;
   std::string received;  // a signed command's challenge and verdict
@@ -42,6 +44,7 @@ CommandDispatcher::~CommandDispatcher() {
 int CommandDispatcher::cmdDo(CommandCode code) {
   ClientListModel& list = state_.clientList();
   std::vector<int> created;
+  const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
   for (int r = 0; r < list.rowCount(); ++r) {
     if (!list.isChecked(r)) continue;
     const ClientRow& row = list.row(r);
@@ -62,6 +65,7 @@ int CommandDispatcher::cmdDo(CommandCode code) {
     o->ip = ip;
     o->port = port;
     o->code = code;
+    o->sentMs = now;
     connect(o->socket, &QTcpSocket::connected, this, [this, element] { onConnected(element); });
     connect(o->socket, &QTcpSocket::bytesWritten, this, [this, element] { onBytesWritten(element); });
     connect(o->timer, &QTimer::timeout, this, [this, element] { onTimeout(element); });
@@ -88,13 +92,7 @@ void CommandDispatcher::onConnected(int element) {
   Outgoing& o = *it->second;
   o.connected = true;
   const std::string bytes = tokens_.bytesFor(o.code, messageText_);
-  if (o.code == CommandCode::CheckStatus) {
-    const QString ip = o.ip;
-    destroy(element, true);
-    state_.clientList().setStatus(ip, qs(kStatusClientRunning));
-    if (outgoing_.empty()) emit allSettled();
-    return;
-  }
+  if (o.code == CommandCode::CheckStatus) return finish(element, true, kStatusClientRunning);
   if (signedCommand(o.code)) {
     // The agent speaks first (its challenge); a close before the verdict is a refusal.
     connect(o.socket, &QTcpSocket::readyRead, this, [this, element] { onSignedReply(element); });
@@ -141,8 +139,11 @@ void CommandDispatcher::finish(int element, bool graceful, std::string_view stat
   auto it = outgoing_.find(element);
   if (it == outgoing_.end()) return;
   const QString ip = it->second->ip;
+  const CommandLogEntry entry{it->second->sentMs, ip.toStdString(), std::string(commandCaption(it->second->code)),
+                              std::string(status)};
   destroy(element, graceful);
   state_.clientList().setStatus(ip, qs(status));
+  if (resultHook_) resultHook_(entry);
   if (outgoing_.empty()) emit allSettled();
 }
 

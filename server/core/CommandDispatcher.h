@@ -20,14 +20,20 @@
 // closed ("Request Sent"). Refused, or closed by the agent without a verdict:
 // "Refused by client". An agent without the key sends no challenge, so the
 // command ends "Timed out..." and nothing is sent to it.
+//
+// The result hook (setResultHook) hears of every command once, when its row
+// has its final status: the time cmdDo sent it, the address, the caption and
+// that status.
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "server/core/AuditIndex.h"
 #include "server/core/CommandTokens.h"
 #include "server/key/CommandKey.h"
 
@@ -39,6 +45,8 @@ namespace quorvane {
 class ServerState;
 
 inline constexpr int kCommandTimeoutMs = 5000;
+
+using CommandResultHook = std::function<void(const CommandLogEntry&)>;
 
 class CommandDispatcher : public QObject {
   Q_OBJECT
@@ -57,6 +65,8 @@ class CommandDispatcher : public QObject {
   // Signs every command from now on.
   void setCommandKey(CommandKey key) { key_ = std::move(key); }
   bool signs() const { return key_.has_value(); }
+
+  void setResultHook(CommandResultHook hook) { resultHook_ = std::move(hook); }
 
   // Contacts every ticked row; returns how many.
   int cmdDo(CommandCode code);
@@ -82,6 +92,7 @@ class CommandDispatcher : public QObject {
   int timeoutMs_;
   std::string messageText_;
   std::optional<CommandKey> key_;
+  CommandResultHook resultHook_;
   int nextElement_ = 1;
   std::map<int, std::unique_ptr<Outgoing>> outgoing_;
 };

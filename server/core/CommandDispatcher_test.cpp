@@ -79,6 +79,7 @@ class CommandTest : public ::testing::Test {
   void start(int timeoutMs = kCommandTimeoutMs) {
     core = std::make_unique<ServerCore>(dir.path(), sink);
     core->setCommandTimeoutMs(timeoutMs);
+    core->setCommandResultHook([this](const CommandLogEntry& e) { results[e.target].push_back(e); });
     StartupView view;
     StartupOptions options;
     options.listen = false;
@@ -104,6 +105,7 @@ class CommandTest : public ::testing::Test {
   RecordingSink sink;
   std::unique_ptr<ServerCore> core;
   std::map<std::string, std::vector<std::string>> history;
+  std::map<std::string, std::vector<CommandLogEntry>> results;  // what the command log hears
 };
 
 struct TokenCase {
@@ -153,6 +155,9 @@ TEST_F(CommandTest, CheckClientStatusSendsNothing) {
   ASSERT_TRUE(waitUntil([&] { return agent.connections.size() == 1 && agent.connections[0].closed; }));
   EXPECT_EQ(agent.connections[0].bytes, "");
   EXPECT_EQ(history["127.0.0.3"], (std::vector<std::string>{"Connecting...", "Client Running"}));
+  ASSERT_EQ(results["127.0.0.3"].size(), 1u);
+  EXPECT_EQ(results["127.0.0.3"][0].caption, "Check Client Status");
+  EXPECT_EQ(results["127.0.0.3"][0].result, "Client Running");
 }
 
 TEST_F(CommandTest, ClosedPortTimesOutAfterFiveSeconds) {
@@ -200,6 +205,18 @@ TEST_F(CommandTest, TickedRowsAreContactedInParallel) {
   EXPECT_EQ(history["127.0.0.8"].back(), "Request Sent");
   EXPECT_EQ(history["127.0.0.9"].back(), "Timed out...");
   EXPECT_TRUE(history["127.0.0.10"].empty());
+  struct Logged {
+    const char* target;
+    const char* result;
+  };
+  for (const Logged& row : {Logged{"127.0.0.7", "Request Sent"}, Logged{"127.0.0.8", "Request Sent"},
+                            Logged{"127.0.0.9", "Timed out..."}}) {
+    ASSERT_EQ(results[row.target].size(), 1u) << row.target << ": once, at its final status";
+    EXPECT_EQ(results[row.target][0].caption, "Reboot Windows") << row.target;
+    EXPECT_EQ(results[row.target][0].result, row.result) << row.target;
+    EXPECT_GT(results[row.target][0].sentMs, 0) << row.target;
+  }
+  EXPECT_EQ(results.count("127.0.0.10"), 0u);
   ASSERT_TRUE(waitUntil([&] { return a.connections.size() == 1 && a.connections[0].closed; }));
   EXPECT_EQ(a.connections[0].bytes, "\x02\x01\x03"s);
 }
@@ -278,6 +295,7 @@ TEST_F(CommandTest, WithACommandKeyEveryCommandIsSignedAndTheVerdictShown) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
     history.clear();
+    results.clear();
     core.reset();
     std::filesystem::remove_all(dir.path() + "DataStore");
     std::filesystem::remove(dir.path() + "commandKey.pem");
@@ -291,6 +309,8 @@ TEST_F(CommandTest, WithACommandKeyEveryCommandIsSignedAndTheVerdictShown) {
     ASSERT_EQ(core->dispatcher()->cmdDo(r.code), 1);
     ASSERT_TRUE(settle());
     EXPECT_EQ(history["127.0.0.2"], r.statuses);
+    ASSERT_EQ(results["127.0.0.2"].size(), 1u);
+    EXPECT_EQ(results["127.0.0.2"][0].result, r.statuses.back()) << "the log records the refusal as shown";
     if (!r.envelopeSent) {
       EXPECT_EQ(agent.received, "");
       continue;

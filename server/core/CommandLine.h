@@ -4,7 +4,7 @@
 //   QuorvaneServer [FOLDERS] --headless            no window; runs until SIGTERM/SIGINT
 //   QuorvaneServer [FOLDERS] --send CAPTION --to IP[,IP...] [--message TEXT]
 //   QuorvaneServer [FOLDERS] --screenshot OUTDIR   saves the window's tabs as PNG
-//   QuorvaneServer [FOLDERS] --find|--history|--stale|--moved ...
+//   QuorvaneServer [FOLDERS] --find|--history|--stale|--moved|--command-log ...
 //                                                  asks the index (IndexMode.h)
 //   QuorvaneServer [FOLDERS] --new-command-key     makes the key that signs commands
 //

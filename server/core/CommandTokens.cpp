@@ -50,12 +50,16 @@ bool asksBeforeSending(CommandCode code) {
   return true;
 }
 
-std::string sendQuestion(CommandCode code, int computers) {
-  std::string caption;
+std::string_view commandCaption(CommandCode code) {
+  if (code == CommandCode::Message) return kSendMessageCaption;
   for (const RequestButton& b : requestButtons()) {
-    if (b.code == code) caption = std::string(b.caption);
+    if (b.code == code) return b.caption;
   }
-  return caption + " on " + std::to_string(computers) + " computer(s)?";
+  return {};
+}
+
+std::string sendQuestion(CommandCode code, int computers) {
+  return std::string(commandCaption(code)) + " on " + std::to_string(computers) + " computer(s)?";
 }
 
 std::optional<CommandCode> commandCodeForCaption(std::string_view caption) {

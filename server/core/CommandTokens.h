@@ -62,6 +62,9 @@ bool asksBeforeSending(CommandCode code);
 // The question before such a command: "<caption> on <computers> computer(s)?"
 std::string sendQuestion(CommandCode code, int computers);
 
+// The caption of `code`'s button ("Send Message" for Message).
+std::string_view commandCaption(CommandCode code);
+
 // The code of a request button's caption; "Send Message" maps to Message.
 std::optional<CommandCode> commandCodeForCaption(std::string_view caption);
 

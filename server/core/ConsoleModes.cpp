@@ -67,6 +67,7 @@ int runHeadless(const ServerOptions&, const ServerFolders& folders) {
 int runSend(const ServerOptions& options, const ServerFolders& folders, std::FILE* out) {
   StderrMessageSink sink;
   ServerCore core(folders, sink);
+  const std::unique_ptr<IndexWriter> index = attachIndexWriter(core);  // the command log
   StartupView view;
   StartupOptions startup;
   startup.listen = false;
@@ -112,8 +113,10 @@ int runSend(const ServerOptions& options, const ServerFolders& folders, std::FIL
       result = 2;
     }
   }
-  // Let the graceful closes go out before the process ends.
+  // Let the graceful closes go out before the process ends, and the command
+  // log rows reach the index (bounded: a long first catch-up goes on later).
   QCoreApplication::processEvents();
+  if (index) index->waitIdle(10000);
   return result;
 }
 

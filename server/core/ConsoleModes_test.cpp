@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <cstdio>
+#include <map>
+
+#include "server/core/AuditIndex.h"
 
 #include "server/testsupport/QtTestSupport.h"
 
@@ -86,6 +90,32 @@ TEST_F(SendModeTest, TimeOutExitsTwo) {
   const std::string text = printed();
   EXPECT_NE(text.find("127.0.0.2: Request Sent\n"), std::string::npos) << text;
   EXPECT_NE(text.find("127.0.0.4: Timed out...\n"), std::string::npos) << text;
+}
+
+TEST_F(SendModeTest, EveryCommandSentIsRecordedInTheIndex) {
+  QTcpServer agent;
+  ASSERT_TRUE(agent.listen(QHostAddress("127.0.0.2"), 0));
+  addClient("127.0.0.2", agent.serverPort());
+  addClient("127.0.0.4", 0);  // never reachable
+  const std::int64_t before = QDateTime::currentMSecsSinceEpoch();
+  EXPECT_EQ(send({"--send", "Shutdown Windows", "--to", "127.0.0.2,127.0.0.4"}), 2);
+  const std::int64_t after = QDateTime::currentMSecsSinceEpoch();
+
+  AuditIndex index(IndexDatabase{IndexDatabase::Kind::SQLite, dir.path() + "QuorvaneIndex.sqlite", "", 0, "", "", ""});
+  ASSERT_TRUE(index.open().ok());
+  Expected<std::vector<CommandLogEntry>> log = index.commandLog();
+  ASSERT_TRUE(log.ok()) << log.status().description();
+  std::map<std::string, CommandLogEntry> byTarget;
+  for (const CommandLogEntry& e : *log) byTarget[e.target] = e;
+  ASSERT_EQ(log->size(), 2u);
+  ASSERT_EQ(byTarget.size(), 2u);
+  EXPECT_EQ(byTarget["127.0.0.2"].result, "Request Sent");
+  EXPECT_EQ(byTarget["127.0.0.4"].result, "Timed out...");
+  for (const auto& [target, e] : byTarget) {
+    EXPECT_EQ(e.caption, "Shutdown Windows") << target;
+    EXPECT_GE(e.sentMs, before) << target;
+    EXPECT_LE(e.sentMs, after) << target;
+  }
 }
 
 TEST_F(SendModeTest, MessageTextGoesOutIn8Bit) {

@@ -58,6 +58,20 @@ TextTable machineTable(const std::vector<MachineEntry>& machines) {
   return t;
 }
 
+// The start of the local day `since` (YYYY-MM-DD), 0 for none.
+std::int64_t sinceMs(const std::string& since) {
+  if (since.empty()) return 0;
+  return QDate::fromString(QString::fromStdString(since), "yyyy-MM-dd").startOfDay().toMSecsSinceEpoch();
+}
+
+Expected<TextTable> commandLogTable(AuditIndex& index, const IndexQueryOptions& o) {
+  Expected<std::vector<CommandLogEntry>> log = index.commandLog(sinceMs(o.since));
+  if (!log) return log.status();
+  TextTable t{{"time", "target", "command", "result"}, {}};
+  for (const CommandLogEntry& e : *log) t.rows.push_back({localTime(e.sentMs), e.target, e.caption, e.result});
+  return t;
+}
+
 Expected<TextTable> ask(AuditIndex& index, const IndexQueryOptions& o) {
   switch (o.ask) {
     case IndexQueryOptions::Ask::Find: {
@@ -75,9 +89,7 @@ Expected<TextTable> ask(AuditIndex& index, const IndexQueryOptions& o) {
       Expected<std::optional<MachineEntry>> machine = index.machine(o.address);
       if (!machine) return machine.status();
       if (!*machine) return Status::Error(1, o.address + ": no machine with this address in the index");
-      const std::int64_t since =
-          o.since.empty() ? 0 : QDate::fromString(QString::fromStdString(o.since), "yyyy-MM-dd").startOfDay().toMSecsSinceEpoch();
-      Expected<std::vector<ChangeEntry>> changes = index.history(o.address, since);
+      Expected<std::vector<ChangeEntry>> changes = index.history(o.address, sinceMs(o.since));
       if (!changes) return changes.status();
       TextTable t{{"received", "audit_date", "address", "change", "subject", "before", "after"}, {}};
       for (const ChangeEntry& c : *changes) {
@@ -96,6 +108,8 @@ Expected<TextTable> ask(AuditIndex& index, const IndexQueryOptions& o) {
       if (!rows) return rows.status();
       return machineTable(*rows);
     }
+    case IndexQueryOptions::Ask::CommandLog:
+      return commandLogTable(index, o);
   }
   return TextTable{};
 }
@@ -104,7 +118,7 @@ Expected<TextTable> ask(AuditIndex& index, const IndexQueryOptions& o) {
 
 bool isIndexCommandLine(const std::vector<std::string>& args) {
   return std::any_of(args.begin(), args.end(), [](const std::string& a) {
-    return a == "--find" || a == "--history" || a == "--stale" || a == "--moved";
+    return a == "--find" || a == "--history" || a == "--stale" || a == "--moved" || a == "--command-log";
   });
 }
 
@@ -113,6 +127,7 @@ std::string indexUsage() {
          "       QuorvaneServer [--dir DIR] --history IP [--since YYYY-MM-DD] [--format ...]\n"
          "       QuorvaneServer [--dir DIR] --stale DAYS [--format ...]\n"
          "       QuorvaneServer [--dir DIR] --moved [--format ...]\n"
+         "       QuorvaneServer [--dir DIR] --command-log [--since YYYY-MM-DD] [--format ...]\n"
          "QUERY: an application name, optionally an operator (< <= = >= >) and a version,\n"
          "e.g. 'firefox < 120'. Exits 0 with an answer, 1 when the index or the address\n"
          "is not there, 64 for a bad command line.\n";
@@ -125,8 +140,8 @@ Expected<IndexQueryOptions> parseIndexCommandLine(const std::vector<std::string>
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     std::string* target = nullptr;
-    if (a == "--moved") {
-      o.ask = IndexQueryOptions::Ask::Moved, ++asks;
+    if (a == "--moved" || a == "--command-log") {
+      o.ask = a == "--moved" ? IndexQueryOptions::Ask::Moved : IndexQueryOptions::Ask::CommandLog, ++asks;
       continue;
     }
     if (a == "--dir") target = &o.dir;
@@ -140,13 +155,15 @@ Expected<IndexQueryOptions> parseIndexCommandLine(const std::vector<std::string>
     if (i + 1 >= args.size() || args[i + 1].empty()) return usage(a + " needs a value");
     *target = args[++i];
   }
-  if (asks != 1) return usage("--find, --history, --stale and --moved exclude each other");
+  if (asks != 1) return usage("--find, --history, --stale, --moved and --command-log exclude each other");
   if (format == "text") o.format = IndexQueryOptions::Format::Text;
   else if (format == "csv") o.format = IndexQueryOptions::Format::Csv;
   else if (format == "json") o.format = IndexQueryOptions::Format::Json;
   else return usage("--format takes text, csv or json");
   if (!o.since.empty()) {
-    if (o.ask != IndexQueryOptions::Ask::History) return usage("--since goes with --history");
+    if (o.ask != IndexQueryOptions::Ask::History && o.ask != IndexQueryOptions::Ask::CommandLog) {
+      return usage("--since goes with --history or --command-log");
+    }
     if (!QDate::fromString(QString::fromStdString(o.since), "yyyy-MM-dd").isValid()) {
       return usage("--since needs a date YYYY-MM-DD");
     }

@@ -4,6 +4,7 @@
 //   QuorvaneServer [--dir DIR] --history IP [--since YYYY-MM-DD] [--format ...]
 //   QuorvaneServer [--dir DIR] --stale DAYS         [--format ...]
 //   QuorvaneServer [--dir DIR] --moved              [--format ...]
+//   QuorvaneServer [--dir DIR] --command-log [--since YYYY-MM-DD] [--format ...]
 //   --settings FILE names the settings file, as for the other modes.
 //
 // QUERY is an application name (any part, any letter case), optionally
@@ -13,7 +14,8 @@
 // a running one; it never listens), asks, and prints one table: aligned text
 // columns, CSV (RFC 4180: CR LF line ends, fields with a comma, quote or line
 // break quoted, quotes doubled) or JSON (one array of objects, keys as the
-// CSV header). Times are local "YYYY-MM-DD HH:MM:SS". Exit status 0 on an
+// CSV header). The command log lists every command the console sent (time,
+// target, caption, result), newest first. Times are local "YYYY-MM-DD HH:MM:SS". Exit status 0 on an
 // answer (also an empty one), 1 when the index cannot be opened or the
 // address has no machine, 64 for a bad command line.
 #pragma once
@@ -27,7 +29,7 @@
 namespace quorvane {
 
 struct IndexQueryOptions {
-  enum class Ask { Find, History, Stale, Moved };
+  enum class Ask { Find, History, Stale, Moved, CommandLog };
   enum class Format { Text, Csv, Json };
   Ask ask = Ask::Find;
   Format format = Format::Text;
@@ -35,7 +37,7 @@ struct IndexQueryOptions {
   std::string settingsFile;  // empty: serverSettings.txt in the program folder
   std::string query;    // --find
   std::string address;  // --history
-  std::string since;    // --history: YYYY-MM-DD, empty for all
+  std::string since;    // --history, --command-log: YYYY-MM-DD, empty for all
   int days = 0;         // --stale
 };
 

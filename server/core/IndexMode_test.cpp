@@ -8,7 +8,11 @@
 
 #include <cstdio>
 
+#include <QDate>
+#include <QDateTime>
+
 #include "common/AuditRecordIO.h"
+#include "server/core/AuditIndex.h"
 #include "server/core/CommandLine.h"
 #include "server/testsupport/QtTestSupport.h"
 
@@ -41,6 +45,13 @@ const ParseRow kParse[] = {
     {"since_not_a_date", {"--history", "1.2.3.4", "--since", "2023-13-45"}, false, {}},
     {"stale_not_a_number", {"--stale", "-3"}, false, {}},
     {"unknown_argument", {"--moved", "--headless"}, false, {}},
+    {"command_log", {"--command-log"}, true, IndexQueryOptions::Ask::CommandLog},
+    {"command_log_since_json", {"--command-log", "--since", "2026-01-31", "--format", "json"}, true,
+     IndexQueryOptions::Ask::CommandLog},
+    {"command_log_takes_no_value", {"--command-log", "127.0.0.1"}, false, {}},
+    {"command_log_and_history", {"--command-log", "--history", "127.0.0.1"}, false, {}},
+    {"command_log_since_not_a_date", {"--command-log", "--since", "yesterday"}, false, {}},
+    {"command_log_since_without_value", {"--command-log", "--since"}, false, {}},
 };
 
 class IndexParseTest : public ::testing::TestWithParam<ParseRow> {};
@@ -130,6 +141,29 @@ TEST_F(IndexRunTest, HistoryOfAnUnknownAddressFails) {
   auto [status, text] = run({"--history", "127.0.6.1"});
   EXPECT_EQ(status, 0);
   EXPECT_EQ(text, "received  audit_date  address  change  subject  before  after\n") << "no change yet";
+}
+
+TEST_F(IndexRunTest, CommandLogListsNewestFirstFromTheDayGiven) {
+  const std::int64_t day1 = QDate(2026, 3, 1).startOfDay().toMSecsSinceEpoch() + 3'600'000;  // 01:00 local
+  const std::int64_t day2 = QDate(2026, 3, 2).startOfDay().toMSecsSinceEpoch() + 7'200'000;  // 02:00 local
+  {
+    AuditIndex index(IndexDatabase{IndexDatabase::Kind::SQLite, dir.path() + "QuorvaneIndex.sqlite", "", 0, "", "", ""});
+    ASSERT_TRUE(index.open().ok());
+    ASSERT_TRUE(index.logCommand({day1, "127.0.6.1", "Shutdown Windows", "Request Sent"}).ok());
+    ASSERT_TRUE(index.logCommand({day2, "127.0.6.2", "Reboot Windows", "Timed out..."}).ok());
+  }
+  auto [status, text] = run({"--command-log", "--format", "csv"});
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(text, "time,target,command,result\r\n"
+                  "2026-03-02 02:00:00,127.0.6.2,Reboot Windows,Timed out...\r\n"
+                  "2026-03-01 01:00:00,127.0.6.1,Shutdown Windows,Request Sent\r\n");
+  auto [status2, recent] = run({"--command-log", "--since", "2026-03-02"});
+  EXPECT_EQ(status2, 0);
+  EXPECT_EQ(recent, "time                 target     command         result\n"
+                    "2026-03-02 02:00:00  127.0.6.2  Reboot Windows  Timed out...\n");
+  auto [status3, none] = run({"--command-log", "--since", "2026-03-03", "--format", "json"});
+  EXPECT_EQ(status3, 0);
+  EXPECT_EQ(none, "[]\n");
 }
 
 TEST_F(IndexRunTest, ABrokenIndexSettingFailsWithoutOutput) {

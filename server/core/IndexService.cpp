@@ -143,13 +143,19 @@ void IndexWriter::start() {
 }
 
 void IndexWriter::submit(std::string address, AuditRecord record, std::int64_t storedAtMs) {
+  enqueue({std::move(address), std::move(record), storedAtMs, std::nullopt});
+}
+
+void IndexWriter::submitCommand(CommandLogEntry entry) { enqueue({{}, {}, 0, std::move(entry)}); }
+
+void IndexWriter::enqueue(Job job) {
   {
     std::lock_guard lock(mutex_);
     if (queue_.size() >= kMaxQueued) {
       ++counters_.dropped;
       return;
     }
-    queue_.push_back({std::move(address), std::move(record), storedAtMs});
+    queue_.push_back(std::move(job));
   }
   wake_.notify_one();
 }
@@ -217,7 +223,8 @@ void IndexWriter::run() {
     lock.unlock();
     bool done = false;
     if (ensureOpen(*index)) {
-      const Status st = index->indexAudit(job.address, job.record, job.storedAtMs);
+      const Status st = job.command ? index->logCommand(*job.command)
+                                    : index->indexAudit(job.address, job.record, job.storedAtMs);
       if (!st) {
         index = std::make_unique<AuditIndex>(where_);  // a fresh connection next time
         problem(st);
@@ -252,6 +259,7 @@ std::unique_ptr<IndexWriter> attachIndexWriter(ServerCore& core, int retryMs) {
   core.setStoredAuditHook([w](const std::string& key, const AuditRecord& record, const std::string& path) {
     w->submit(key, record, fileTimeMs(path));
   });
+  core.setCommandResultHook([w](const CommandLogEntry& entry) { w->submitCommand(entry); });
   writer->start();
   return writer;
 }

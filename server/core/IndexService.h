@@ -6,7 +6,8 @@
 // time differs from the one indexed for its address is indexed again, oldest
 // first, in batches. IndexWriter does that on a thread of its own with a
 // connection of its own: start() opens the index and catches up; submit()
-// queues one stored audit and never waits for the database. A database that
+// queues one stored audit, submitCommand one command result; neither waits
+// for the database. A database that
 // cannot be opened or written is reported once through `onProblem` (on the
 // writer's thread) and the audits go on being stored; the writer tries to
 // open the index again with an audit that comes at least `retryMs` after the
@@ -66,6 +67,8 @@ class IndexWriter {
   // Queues one stored audit; drops it (catch-up repairs that) when the queue
   // holds kMaxQueued audits already.
   void submit(std::string address, AuditRecord record, std::int64_t storedAtMs);
+  // Queues one command's result for the command log (same queue and limit).
+  void submitCommand(CommandLogEntry entry);
   // Waits until the queue is empty and nothing is being written.
   bool waitIdle(int timeoutMs);
 
@@ -80,7 +83,9 @@ class IndexWriter {
     std::string address;
     AuditRecord record;
     std::int64_t storedAtMs = 0;
+    std::optional<CommandLogEntry> command;  // set: a command log row, not an audit
   };
+  void enqueue(Job job);
   void run();
   bool ensureOpen(AuditIndex& index);
   void problem(const Status& why);
@@ -104,7 +109,8 @@ class IndexWriter {
 class ServerCore;
 
 // Reads the core's settings file, and unless the index is off, starts a
-// writer that indexes every audit the core stores (its hook) and reports a
+// writer that indexes every audit the core stores (its hook), logs every
+// command the core's dispatcher ends (its result hook) and reports a
 // database problem once through the core's error report. Call before
 // core.start(); nullptr when the index is off or its settings are wrong (then
 // reported).

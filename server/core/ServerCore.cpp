@@ -199,6 +199,7 @@ Status ServerCore::start(StartupView& view, StartupOptions options) {
     // 3. The command tokens (and the command connections that send them).
     tokens_ = CommandTokens::build();
     dispatcher_ = std::make_unique<CommandDispatcher>(state_, tokens_, commandTimeoutMs_);
+    dispatcher_->setResultHook(commandResultHook_);
     loadCommandKey();
 
     // 4. Centre the main window.

@@ -104,6 +104,10 @@ class ServerCore : public QObject, private IntakeEvents {
       std::function<void(const std::string& key, const AuditRecord& record, const std::string& path)>;
   void setStoredAuditHook(StoredAuditHook hook) { storedAuditHook_ = std::move(hook); }
 
+  // Called on the loop's thread when a command to a client has its final
+  // status; handed to the dispatcher start() creates.
+  void setCommandResultHook(CommandResultHook hook) { commandResultHook_ = std::move(hook); }
+
   const std::string& appPath() const { return appPath_; }
   const std::string& settingsFile() const { return settingsFile_; }
   const std::string& reportsPath() const { return reportsPath_; }
@@ -170,6 +174,7 @@ class ServerCore : public QObject, private IntakeEvents {
   bool intakeOff_ = false;
   QString activity_;
   StoredAuditHook storedAuditHook_;
+  CommandResultHook commandResultHook_;
 };
 
 // Decodes one upload (the stored-file form of exactly one audit record).
