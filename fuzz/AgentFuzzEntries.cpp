@@ -10,9 +10,14 @@
 namespace quorvane::fuzz {
 namespace {
 
+// Lines as the settings reader splits them: CR LF, LF and a lone CR each end one.
 long lineCount(std::string_view text) {
   long lines = 1;
-  for (char c : text) lines += c == '\n';
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n' && text[i] != '\r') continue;
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    ++lines;
+  }
   return lines;
 }
 
