@@ -63,7 +63,7 @@ server_deb=$(ls "$work"/out/quorvane-server_*_*.deb 2>/dev/null)
 check "cpack: $(basename "$agent_deb") $(basename "$server_deb")" 0
 
 # ---- 2. lintian -----------------------------------------------------------------------
-lintian --tag-display-limit 0 "$agent_deb" "$server_deb" > "$work/lintian.log" 2>&1
+TMPDIR="$work" lintian --tag-display-limit 0 "$agent_deb" "$server_deb" > "$work/lintian.log" 2>&1
 grep -E '^[WI]: ' "$work/lintian.log" | sed 's/^/     lintian /'
 check "lintian: no error" $(! grep -E '^E: ' "$work/lintian.log"; echo $?)
 

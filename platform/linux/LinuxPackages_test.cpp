@@ -232,13 +232,13 @@ std::string runOutput(const std::string& command) {
 }
 
 void buildRpm(const TempRoot& work, const std::string& name, const std::string& header) {
-  const std::string spec = "SPECS/" + name + ".spec";
-  work.write(spec, "Name: " + name + "\nVersion: 1.0\nRelease: 3\nSummary: a tiny test package\n"
+  const std::string recipe = "recipes/" + name + ".rpmrecipe";
+  work.write(recipe, "Name: " + name + "\nVersion: 1.0\nRelease: 3\nSummary: a tiny test package\n"
                    "License: MIT\nBuildArch: noarch\n" + header +
                    "\n%description\nA tiny package of the rpm reader's test.\n\n%files\n");
   const std::string top = work.root();
   const std::string cmd = "rpmbuild --quiet -bb --define '_topdir " + top + "' --define '_dbpath " + top +
-                          "/builddb' '" + top + "/" + spec + "' > '" + top + "/build.log' 2>&1";
+                          "/builddb' '" + top + "/" + recipe + "' > '" + top + "/build.log' 2>&1";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << runOutput("cat '" + top + "/build.log'");
 }
 
