@@ -141,8 +141,8 @@ void IntakeServer::drain(Connection& c) {
     if (c.idle) c.idle->start();
     events_.onPieceArrived(c.ip);
 
-    if (!makeRoom(c, static_cast<std::size_t>(piece.size()))) return;
     const std::size_t held = c.assembler.held();
+    if (!makeRoom(c, c.assembler.heldAfter(static_cast<std::size_t>(piece.size())) - held)) return;
     UploadAssembler::Result r = c.assembler.feed(std::string_view(piece.constData(), piece.size()));
     buffered_ = buffered_ - held + c.assembler.held();
     if (r.outcome == UploadAssembler::Outcome::Overflow) {
@@ -157,7 +157,7 @@ void IntakeServer::drain(Connection& c) {
   }
 }
 
-// Frees memory for `more` bytes on `c` by closing the connections that hold
+// Frees memory for `more` bytes of growth of `c`'s buffer by closing the connections that hold
 // the most, largest first. False when `c` itself was the largest (and is
 // closed now).
 bool IntakeServer::makeRoom(Connection& c, std::size_t more) {

@@ -1,5 +1,6 @@
 #include "server/core/ResourceLimits.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -15,6 +16,11 @@ long raiseOpenFileLimit() {
     if (setrlimit(RLIMIT_NOFILE, &raised) == 0) r = raised;
   }
   return r.rlim_cur == RLIM_INFINITY ? -1 : static_cast<long>(r.rlim_cur);
+}
+
+bool keepLargeBlocksOutOfTheHeap() {
+  // A fixed threshold also turns off the C library's moving one.
+  return ::mallopt(M_MMAP_THRESHOLD, 128 * 1024) == 1;
 }
 
 void lowerThisThreadsPriority() {

@@ -6,6 +6,13 @@
 // outgoing command connection and every file being written holds one).
 // Failing to raise it is not an error; the old limit stays.
 //
+// keepLargeBlocksOutOfTheHeap gives every block of 128 KiB or more its own
+// mapping, returned to the system when freed. Upload buffers and decoded
+// records come and go by the megabyte; by default the C library would, after
+// the first such block is freed, serve them from its heap, where freed memory
+// stays resident and a burst of hostile uploads leaves the process large.
+// False when the C library did not take the setting.
+//
 // lowerThisThreadsPriority makes the calling thread yield the processor to
 // the others of the process (the intake's event loop before the decoding of
 // uploads); failing is not an error either.
@@ -15,6 +22,7 @@ namespace quorvane {
 
 // Returns the soft limit in force afterwards (-1 when it cannot be read).
 long raiseOpenFileLimit();
+bool keepLargeBlocksOutOfTheHeap();
 void lowerThisThreadsPriority();
 
 }  // namespace quorvane

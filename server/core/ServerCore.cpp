@@ -268,6 +268,7 @@ std::string intakeOffDescription(const Status& why, int port) {
 
 void ServerCore::listenForAgents(const StartupOptions& options) {
   raiseOpenFileLimit();  // one descriptor per client connection
+  keepLargeBlocksOutOfTheHeap();
   const Status listening = intake_->listen(settings_.listenPort);
   if (listening.ok()) return;
   if (!options.browseWithoutIntake) throwIfFailed(listening);

@@ -6,7 +6,9 @@
 // pieces (the last five buffered bytes are searched together with the new
 // piece). The upload is bounded: a buffer past `maxUpload` bytes without a
 // marker, or a marker found past that bound, is an overflow, and the buffer
-// is emptied. Pure logic, no I/O; one instance per connection.
+// is emptied. The buffer grows only by pieces that can still be part of an
+// upload within the bound, so a sender never makes it allocate past that.
+// Pure logic, no I/O; one instance per connection.
 #pragma once
 
 #include <cstddef>
@@ -32,9 +34,15 @@ class UploadAssembler {
   std::size_t buffered() const { return buffer_.size(); }
   // The memory the buffer holds (its capacity), for the intake's bounds.
   std::size_t held() const { return buffer_.empty() ? 0 : buffer_.capacity(); }
+  // What held() may become when a piece of `more` bytes is fed (the string's
+  // growth doubles its capacity), so the intake can make room beforehand.
+  std::size_t heldAfter(std::size_t more) const;
   void clear() { buffer_.clear(); buffer_.shrink_to_fit(); }
 
  private:
+  std::size_t findMarker(std::string_view piece) const;
+  Result complete(std::size_t at, std::string_view piece);
+
   std::size_t maxUpload_;
   std::string buffer_;
 };

@@ -104,5 +104,47 @@ TEST(UploadAssemblerTest, MarkerPastTheBoundOverflows) {
   EXPECT_EQ(assembler.feed(payload(101) + std::string(kEndMarker)).outcome, Outcome::Overflow);
 }
 
+// The intake makes room for a piece before feeding it, from heldAfter: the
+// memory the buffer then holds must never exceed what was predicted, for an
+// endless sender up to the bound, and for uploads of every size in a row.
+TEST(UploadAssemblerTest, HeldNeverExceedsWhatWasPredicted) {
+  const struct {
+    const char* name;
+    std::size_t piece;
+    std::size_t count;
+    bool withMarkers;
+  } rows[] = {
+      {"endless big pieces", 64 * 1024, 40, false},
+      {"endless odd pieces", 7777, 300, false},
+      {"endless single bytes", 1, 5000, false},
+      {"uploads in a row", 3000, 200, true},
+  };
+  for (const auto& row : rows) {
+    UploadAssembler assembler(1024 * 1024);
+    for (std::size_t i = 0; i < row.count; ++i) {
+      std::string piece = payload(row.piece);
+      if (row.withMarkers && i % 7 == 6) piece += std::string(kEndMarker);
+      const std::size_t predicted = assembler.heldAfter(piece.size());
+      const UploadAssembler::Result r = assembler.feed(piece);
+      ASSERT_LE(assembler.held(), predicted) << row.name << " piece " << i;
+      if (r.outcome == Outcome::Overflow) break;
+    }
+  }
+}
+
+// A completed upload waits in queues that count its size, so it must not
+// carry the slack its buffer grew by.
+TEST(UploadAssemblerTest, CompletedUploadCarriesLittleSlack) {
+  for (const std::size_t size : {std::size_t{70000}, std::size_t{300000}, std::size_t{1100000}}) {
+    UploadAssembler assembler(4 * 1024 * 1024);
+    std::string wire = payload(size);
+    for (std::size_t at = 0; at < wire.size(); at += 4096) assembler.feed(std::string_view(wire).substr(at, 4096));
+    const UploadAssembler::Result r = assembler.feed(std::string(kEndMarker));
+    ASSERT_EQ(r.outcome, Outcome::Complete);
+    EXPECT_EQ(r.upload, wire);
+    EXPECT_LE(r.upload.capacity(), size + size / 4 + 4096) << size;
+  }
+}
+
 }  // namespace
 }  // namespace quorvane

@@ -46,7 +46,7 @@ std::size_t UploadDecoder::pending() const {
 // The cheapest upload at the head of a source's queue (the earliest of equals).
 bool UploadDecoder::takeNext(std::string& ip, std::string& upload) {
   std::unique_lock lock(mutex_);
-  wake_.wait(lock, [this] { return stopping_ || !queues_.empty(); });
+  wake_.wait(lock, [this] { return stopping_ || (!queues_.empty() && inHand_ < limits_.resultsInFlight); });
   if (stopping_) return false;
   auto best = queues_.begin();
   for (auto it = std::next(best); it != queues_.end(); ++it) {
@@ -77,6 +77,7 @@ void UploadDecoder::run() {
             std::lock_guard lock(mutex_);
             --inHand_;
           }
+          wake_.notify_one();
           done_(ip, std::move(upload), std::move(record));
         },
         Qt::QueuedConnection);

@@ -10,7 +10,8 @@
 // much to cost much, thus waits behind every ordinary audit, and a source
 // that sends many uploads delays another source's cheaper one by at most the
 // upload in hand. A source may have `perSource` uploads waiting and all
-// waiting uploads together at most `totalBytes`; submit refuses more.
+// waiting uploads together at most `totalBytes`; submit refuses more. At
+// most `resultsInFlight` results wait for the owner's loop at once.
 //
 // The result of each upload reaches `done` on the thread that owns the
 // decoder (its event loop), in the order of each source's submissions.
@@ -36,6 +37,10 @@ namespace quorvane {
 struct DecodeQueueLimits {
   std::size_t perSource = 2;
   std::size_t totalBytes = 64u * 1024 * 1024;
+  // Results decoded but not yet taken by the owner's event loop: the worker
+  // waits rather than pile up records (up to 16 MiB each) when the loop is
+  // slower than it.
+  std::size_t resultsInFlight = 2;
 };
 
 class UploadDecoder : public QObject {

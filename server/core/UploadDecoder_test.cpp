@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -106,6 +107,33 @@ TEST(UploadDecoder, WaitingUploadsAreBoundedAndNoResultOutlivesTheDecoder) {
   }
   QCoreApplication::processEvents();
   EXPECT_EQ(finished, 0);
+}
+
+// Results wait for the owner's event loop; while it does not run, the worker
+// decodes no more than the bound allows, so a slow loop cannot make decoded
+// records pile up.
+TEST(UploadDecoder, ResultsWaitingForTheLoopAreBounded) {
+  testing::ensureCoreApplication();
+  std::atomic<int> decodedCount{0};
+  int finished = 0;
+  DecodeQueueLimits limits;
+  limits.perSource = 10;
+  limits.resultsInFlight = 2;
+  UploadDecoder decoder(
+      [&](const std::string&, std::string_view) -> Expected<AuditRecord> {
+        ++decodedCount;
+        return AuditRecord{};
+      },
+      [&](const std::string&, std::string, Expected<AuditRecord>) { ++finished; }, limits);
+  for (int i = 0; i < 6; ++i) ASSERT_TRUE(decoder.submit("pc", "audit" + std::to_string(i), 10));
+  // No event processing: two results are decoded and wait, the rest do not start.
+  for (int i = 0; i < 50 && decodedCount < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(decodedCount, 2);
+  EXPECT_EQ(decoder.pending(), 6u);
+  ASSERT_TRUE(waitUntil([&] { return finished == 6; }, 10000));
+  EXPECT_EQ(decodedCount, 6);
+  EXPECT_EQ(decoder.pending(), 0u);
 }
 
 }  // namespace
