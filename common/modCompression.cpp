@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "common/ErrorReport.h"
+#include "common/WholeFile.h"
 
 namespace quorvane {
 namespace {
@@ -160,28 +161,6 @@ Expected<std::string> readStoredForm(std::string_view fileBytes) {
   return decompressString(fileBytes.substr(nul + 1), *length);
 }
 
-Expected<std::string> readWholeFile(const std::filesystem::path& path) {
-  std::error_code typeError;
-  const auto type = std::filesystem::status(path, typeError).type();
-  if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular &&
-      !typeError) {
-    return Status::Error(kErrPathAccess, "Path/File access error: " + path.string(), "readWholeFile()");
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::error_code ec;
-    const bool exists = std::filesystem::exists(path, ec);
-    return Status::Error(exists ? kErrPathAccess : kErrFileNotFound,
-                         (exists ? "Path/File access error: " : "File not found: ") + path.string(),
-                         "readWholeFile()");
-  }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    return Status::Error(kErrPathAccess, "Could not read " + path.string(), "readWholeFile()");
-  }
-  return bytes;
-}
-
 Status replaceFileContents(const std::filesystem::path& path, std::string_view bytes) {
   const std::filesystem::path dir = path.parent_path();
   std::random_device rd;
@@ -218,7 +197,7 @@ Status replaceFileContents(const std::filesystem::path& path, std::string_view b
 }
 
 Status compressFile(const std::filesystem::path& path) {
-  Expected<std::string> bytes = readWholeFile(path);
+  Expected<std::string> bytes = readWholeFile(path, kMaxDeclaredLength);
   if (!bytes) return bytes.status();
   return replaceFileContents(path, makeStoredForm(*bytes));
 }

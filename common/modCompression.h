@@ -21,6 +21,11 @@
 namespace quorvane {
 
 inline constexpr std::uint64_t kMaxDeclaredLength = 64ull * 1024 * 1024;
+// The largest file a stored form can fill: the length digits and the NUL,
+// zlib's worst case for kMaxDeclaredLength bytes (a 1/1000 growth at most)
+// and the server's CR LF, with room to spare. A larger file is refused
+// before it is read.
+inline constexpr std::uint64_t kMaxStoredFileSize = kMaxDeclaredLength + kMaxDeclaredLength / 256 + 4096;
 
 // Error numbers of the wrapper (file errors use kErrFileNotFound and
 // kErrPathAccess of common/ErrorReport.h).
@@ -30,7 +35,8 @@ inline constexpr long kErrCompressFailed = 32022;  // zlib refused to compress o
 // The zlib stream of `data` (compress2 at `level`).
 Expected<std::string> compressString(std::string_view data, int level);
 
-// Rewrites the file at `path` in the stored-file form.
+// Rewrites the file at `path` in the stored-file form (a file longer than
+// kMaxDeclaredLength is refused, as no reader would take its stored form).
 Status compressFile(const std::filesystem::path& path);
 
 // Inflates `stream` into exactly `uncompressedLength` bytes. Fails when the
@@ -48,9 +54,6 @@ Expected<std::string> readStoredForm(std::string_view fileBytes);
 // The declared length of the stored form: "0" or digits without a leading
 // zero, no sign, no blanks, at most kMaxDeclaredLength.
 Expected<std::uint64_t> parseDeclaredLength(std::string_view digits);
-
-// The whole file as bytes.
-Expected<std::string> readWholeFile(const std::filesystem::path& path);
 
 // Replaces the file's contents: writes a temporary file in the same folder and
 // renames it over `path`, so that readers see the old or the new bytes only.

@@ -1,13 +1,9 @@
 #include "reportlib/clsReportBase.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-
 #include "common/AuditRecordIO.h"
 #include "common/ErrorReport.h"
+#include "common/WholeFile.h"
+#include "common/modCompression.h"
 
 namespace dovrel {
 
@@ -18,26 +14,8 @@ std::string clsReportBase::where(std::string_view procedure) const {
   return quorvane::errorLocation(quorvane::kProjectReports, className_, procedure);
 }
 
-namespace {
-
-quorvane::Expected<std::string> readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return quorvane::Status::Error(quorvane::kErrFileNotFound,
-                                   path + ": " + std::strerror(errno));
-  }
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  if (in.bad()) {
-    return quorvane::Status::Error(quorvane::kErrPathAccess, path + ": read error");
-  }
-  return std::move(buf).str();
-}
-
-}  // namespace
-
 quorvane::Expected<quorvane::AuditRecord> loadStoredAuditFile(const std::string& path) {
-  auto bytes = readWholeFile(path);
+  auto bytes = quorvane::readWholeFile(path, quorvane::kMaxStoredFileSize);
   if (!bytes) return bytes.status();
   auto record = quorvane::decodeStoredAudit(*bytes);
   if (!record) {

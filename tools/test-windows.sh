@@ -53,7 +53,7 @@ if [[ ! -f $win/CMakeCache.txt ]]; then
     -DQUORVANE_HOST_TOOLS_DIR="$host/bin" >/dev/null
 fi
 wine_tests=(clshuffman_test clsb64_test modcompression_test modzlib_test auditrecordio_test
-            auditstoredform_test text8_test errorreport_test socket_test agentsvc_test
+            auditstoredform_test text8_test errorreport_test wholefile_test socket_test agentsvc_test
             windows_platform_test)
 cmake --build "$win" -j "$jobs" --target QuorvanePro quorvane-agent-msi "${wine_tests[@]}"
 say "built in $((SECONDS - started)) s"

@@ -20,6 +20,7 @@
 
 #include "agent/AgentMachine.h"
 #include "common/AuditRecordIO.h"
+#include "common/WholeFile.h"
 #include "common/modCompression.h"
 #include "server/core/ServerCore.h"
 #include "tools/fleet/FleetMachines.h"
@@ -115,7 +116,7 @@ void BM_ReadAndDecodeOfTheDataStore(benchmark::State& state) {
     std::vector<AuditRecord> records;
     records.reserve(files.size());
     for (const fs::path& f : files) {
-      auto bytes = readWholeFile(f);
+      auto bytes = readWholeFile(f, kMaxStoredFileSize);
       auto record = bytes ? decodeStoredAudit(*bytes) : Expected<AuditRecord>(bytes.status());
       if (!record) {
         state.SkipWithError("a file does not decode");

@@ -2,20 +2,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "common/AuditRecordIO.h"
 #include "common/ErrorReport.h"
 #include "common/modCompression.h"
 #include "common/modZlib.h"
+#include "common/WholeFile.h"
 #include "server/core/ResourceLimits.h"
 #include "server/core/ServerTexts.h"
 
@@ -25,37 +23,8 @@ namespace {
 
 QString qs(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
-Expected<std::string> readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::Error(kErrFileNotFound, "File not found: " + path);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return Status::Error(kErrPathAccess, "Path/File access error: " + path);
-  return bytes;
-}
-
 void throwIfFailed(const Status& status, std::source_location at = std::source_location::current()) {
   if (!status.ok()) throw RaisedError(status, at);
-}
-
-// One data file whole, in a single read (start-up reads thousands).
-Expected<std::string> readDataFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st {};
-  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (fd >= 0) ::close(fd);
-    return readWholeFile(path);  // its error texts
-  }
-  std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
-  std::size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  if (got != bytes.size()) return readWholeFile(path);  // changed meanwhile: the slow way
-  return bytes;
 }
 
 }  // namespace
@@ -294,7 +263,7 @@ void ServerCore::loadDataFiles(StartupView& view) {
     if (!pendingKeys_.count(key)) continue;  // an upload during loading already took its place
     pendingKeys_.erase(key);
     try {
-      Expected<std::string> bytes = readDataFile(path);
+      Expected<std::string> bytes = readWholeFile(path, kMaxStoredFileSize);
       throwIfFailed(bytes.status());
       Expected<AuditRecord> record = decodeStoredAudit(*bytes);
       if (!record) {
