@@ -27,19 +27,25 @@ else()
   find_package(OpenSSL REQUIRED COMPONENTS Crypto)
   set(QUORVANE_AGENTSVC_CRYPTO OpenSSL::Crypto)
 endif()
+
+# The native services, one file per service: linux/LinuxPower.cpp,
+# windows/WindowsPower.cpp, ...
+if(QUORVANE_PLATFORM STREQUAL "windows")
+  set(QUORVANE_AGENTSVC_PREFIX windows/Windows)
+else()
+  set(QUORVANE_AGENTSVC_PREFIX linux/Linux)
+endif()
+foreach(service InstanceLock Power SocketPolicy ProgramFolder NativeDesktop CommandSignature)
+  list(APPEND QUORVANE_AGENTSVC_NATIVE_SOURCES ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_AGENTSVC_PREFIX}${service}.cpp)
+endforeach()
+
 quorvane_library(quorvane_agentsvc
   SOURCES
     ${QUORVANE_AGENTSVC_DIR}/DesktopHeadless.cpp
     ${QUORVANE_AGENTSVC_DIR}/DesktopScripted.cpp
     ${QUORVANE_AGENTSVC_DIR}/PowerDryRun.cpp
-    ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/InstanceLock_${QUORVANE_PLATFORM}.cpp
     ${QUORVANE_AGENTSVC_DIR}/TerminationSignals.cpp
-    ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/Power_${QUORVANE_PLATFORM}.cpp
-    ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/SocketPolicy_${QUORVANE_PLATFORM}.cpp
-    ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/ProgramFolder_${QUORVANE_PLATFORM}.cpp
-    ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/NativeDesktop_${QUORVANE_PLATFORM}.cpp
     ${QUORVANE_AGENTSVC_NATIVE_SOURCES}
-    ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_PLATFORM}/CommandSignature_${QUORVANE_PLATFORM}.cpp
   DEPS quorvane_common quorvane_asio ${QUORVANE_AGENTSVC_CRYPTO})
 
 quorvane_test(agentsvc_test

@@ -13,7 +13,7 @@ list(APPEND QUORVANE_PLATFORM_NEUTRAL_SOURCES
   LanguageNames.cpp)
 
 list(APPEND QUORVANE_PLATFORM_LINUX_SOURCES
-  linux/HardwareFiles.cpp
+  linux/LinuxHardwareFiles.cpp
   linux/LinuxPrinters.cpp
   linux/LinuxKeyboard.cpp
   linux/LinuxSystemInfo.cpp

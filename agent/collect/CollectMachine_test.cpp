@@ -107,10 +107,10 @@ TEST(CollectMachine, ThisMachineFromItsOwnSources) {
   for (const auto& r : testing::softwareReports(rec)) ADD_FAILURE() << r.text;
   const WindowsInfo& w = record.Software.Windows;
 
-  auto osRelease = platform::linuxsrc::readTextFile("/etc/os-release");
-  if (!osRelease) osRelease = platform::linuxsrc::readTextFile("/usr/lib/os-release");
+  auto osRelease = platform::linux_backend::readTextFile("/etc/os-release");
+  if (!osRelease) osRelease = platform::linux_backend::readTextFile("/usr/lib/os-release");
   ASSERT_TRUE(osRelease);
-  auto pretty = platform::linuxsrc::parseOsReleasePrettyName(*osRelease);
+  auto pretty = platform::linux_backend::parseOsReleasePrettyName(*osRelease);
   ASSERT_TRUE(pretty);
   EXPECT_NE(w.OperatingSystem.find(utf8ToWindows1252(*pretty)), std::string::npos) << w.OperatingSystem;
   EXPECT_NE(w.Version.find(" Build "), std::string::npos) << w.Version;

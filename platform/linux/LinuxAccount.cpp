@@ -71,7 +71,7 @@ class LinuxAccount final : public Account {
   }
   std::optional<bool> hostAdministrator() const override {
     auto u = currentUser();
-    return linuxsrc::isAdministratorAccount(static_cast<std::uint32_t>(getuid()), groupNames(u));
+    return linux_backend::isAdministratorAccount(static_cast<std::uint32_t>(getuid()), groupNames(u));
   }
 };
 

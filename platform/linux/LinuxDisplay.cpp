@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "common/Text8.h"
-#include "platform/linux/HardwareFiles.h"
+#include "platform/linux/LinuxHardwareFiles.h"
 
 namespace quorvane::platform::linux_backend {
 namespace {

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "common/Text8.h"
-#include "platform/linux/HardwareFiles.h"
+#include "platform/linux/LinuxHardwareFiles.h"
 
 namespace quorvane::platform::linux_backend {
 namespace {

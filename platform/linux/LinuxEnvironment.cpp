@@ -28,8 +28,8 @@ class LinuxEnvironment final : public Environment {
     if (equalsNoCase(name, "COMSPEC")) {
       v = env("SHELL");
       if (!v || v->empty()) {
-        if (auto passwd = linuxsrc::readTextFile("/etc/passwd"))
-          if (auto e = linuxsrc::parsePasswdByUid(*passwd, static_cast<std::uint32_t>(getuid())))
+        if (auto passwd = linux_backend::readTextFile("/etc/passwd"))
+          if (auto e = linux_backend::parsePasswdByUid(*passwd, static_cast<std::uint32_t>(getuid())))
             if (!e->shell.empty()) v = e->shell;
       }
     } else if (equalsNoCase(name, "prompt")) {

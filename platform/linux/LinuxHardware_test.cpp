@@ -16,7 +16,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/linux/HardwareFiles.h"
+#include "platform/linux/LinuxHardwareFiles.h"
 #include "platform/linux/LinuxDisplay.h"
 #include "platform/linux/LinuxDrives.h"
 #include "platform/linux/LinuxKeyboard.h"

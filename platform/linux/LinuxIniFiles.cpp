@@ -19,9 +19,9 @@ class LinuxIniFiles final : public IniFiles {
                                  std::string_view key) const override {
     if (equalsNoCase(file, kSystemIni) && equalsNoCase(section, "386enh") &&
         equalsNoCase(key, "pagingdrive")) {
-      auto swaps = linuxsrc::readTextFile("/proc/swaps");
+      auto swaps = linux_backend::readTextFile("/proc/swaps");
       if (!swaps) return std::nullopt;
-      auto first = linuxsrc::parseFirstSwapArea(*swaps);
+      auto first = linux_backend::parseFirstSwapArea(*swaps);
       if (!first) return std::nullopt;
       return utf8ToWindows1252(*first);
     }

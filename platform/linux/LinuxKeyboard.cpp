@@ -8,7 +8,7 @@
 
 #include "common/Text8.h"
 #include "platform/LanguageNames.h"
-#include "platform/linux/HardwareFiles.h"
+#include "platform/linux/LinuxHardwareFiles.h"
 
 namespace quorvane::platform::linux_backend {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "platform/linux/HardwareFiles.h"
+#include "platform/linux/LinuxHardwareFiles.h"
 
 namespace quorvane::platform::linux_backend {
 

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <mutex>
 
-#include "platform/linux/HardwareFiles.h"
+#include "platform/linux/LinuxHardwareFiles.h"
 #include "platform/linux/LinuxPackages.h"
 
 namespace quorvane::platform::linux_backend {

@@ -84,14 +84,14 @@ class LinuxRegistry final : public RegistryStore {
 }  // namespace
 
 void fillWindowsCurrentVersion(RegistryTree& tree) {
-  auto text = linuxsrc::readTextFile("/etc/machine-id");
+  auto text = linux_backend::readTextFile("/etc/machine-id");
   if (!text) return;
-  if (auto id = linuxsrc::parseMachineId(*text))
+  if (auto id = linux_backend::parseMachineId(*text))
     tree.setValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProductId",
                   RegistryTree::sz(*id));
 }
 
-void addUninstallKeys(RegistryTree& tree, const std::vector<linuxsrc::DpkgPackage>& packages) {
+void addUninstallKeys(RegistryTree& tree, const std::vector<linux_backend::DpkgPackage>& packages) {
   const std::string base(kUninstallKey);
   // A package installed for several architectures gets one key per
   // architecture ("name:arch"); the others keep their plain name.
@@ -132,9 +132,9 @@ void addPackageKeys(RegistryTree& tree, const std::vector<linux_backend::Install
 }
 
 void fillUninstallFromDpkg(RegistryTree& tree) {
-  auto text = linuxsrc::readTextFile("/var/lib/dpkg/status");
+  auto text = linux_backend::readTextFile("/var/lib/dpkg/status");
   if (!text) return;
-  addUninstallKeys(tree, linuxsrc::parseDpkgStatus(*text));
+  addUninstallKeys(tree, linux_backend::parseDpkgStatus(*text));
 }
 
 std::string workgroupOf(const std::string& hostName, const std::optional<std::string>& hosts,
@@ -143,11 +143,11 @@ std::string workgroupOf(const std::string& hostName, const std::optional<std::st
   if (auto dot = hostName.find('.'); dot != std::string::npos && dot + 1 < hostName.size())
     return hostName.substr(dot + 1);
   if (hosts)
-    if (auto d = linuxsrc::parseHostsDomain(*hosts, hostName)) return *d;
+    if (auto d = linux_backend::parseHostsDomain(*hosts, hostName)) return *d;
   if (resolv)
-    if (auto d = linuxsrc::parseResolvDomain(*resolv)) return *d;
+    if (auto d = linux_backend::parseResolvDomain(*resolv)) return *d;
   if (smbConf)
-    if (auto w = linuxsrc::parseSambaWorkgroup(*smbConf)) return *w;
+    if (auto w = linux_backend::parseSambaWorkgroup(*smbConf)) return *w;
   return "workgroup";
 }
 
@@ -156,9 +156,9 @@ void fillWorkgroup(RegistryTree& tree) {
   std::string hostName;
   if (gethostname(host, sizeof host - 1) == 0) hostName = host;
   const std::string name =
-      workgroupOf(hostName, linuxsrc::readTextFile("/etc/hosts"),
-                  linuxsrc::readTextFile("/etc/resolv.conf"),
-                  linuxsrc::readTextFile("/etc/samba/smb.conf"));
+      workgroupOf(hostName, linux_backend::readTextFile("/etc/hosts"),
+                  linux_backend::readTextFile("/etc/resolv.conf"),
+                  linux_backend::readTextFile("/etc/samba/smb.conf"));
   tree.setValue(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\VXD\\VNETSUP", "Workgroup",
                 RegistryTree::sz(utf8ToWindows1252(name)));
 }

@@ -30,7 +30,7 @@ struct LinuxRegistrySource {
 void fillUninstallFromDpkg(RegistryTree& tree);
 // Its pure part: the uninstall keys of `packages` (texts converted to
 // Windows-1252).
-void addUninstallKeys(RegistryTree& tree, const std::vector<linuxsrc::DpkgPackage>& packages);
+void addUninstallKeys(RegistryTree& tree, const std::vector<linux_backend::DpkgPackage>& packages);
 // The uninstall keys of one more package database, after those already
 // there (one list in the databases' order); a name an earlier database
 // already took gets its key as "name (database)". Texts converted to

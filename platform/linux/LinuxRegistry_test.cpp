@@ -10,7 +10,7 @@ namespace quorvane::platform {
 namespace {
 
 std::string sample(const std::string& name) {
-  return linuxsrc::readTextFile(std::string(QUORVANE_SOURCE_DIR) + "/tests/fixtures/linux/" + name)
+  return linux_backend::readTextFile(std::string(QUORVANE_SOURCE_DIR) + "/tests/fixtures/linux/" + name)
       .value_or("");
 }
 
@@ -23,7 +23,7 @@ std::string text(const RegistryStore& r, const std::string& key, const char* val
 
 TEST(LinuxRegistry, PackagesBecomeUninstallKeys) {
   RegistryTree tree;
-  addUninstallKeys(tree, linuxsrc::parseDpkgStatus(sample("dpkg-status")));
+  addUninstallKeys(tree, linux_backend::parseDpkgStatus(sample("dpkg-status")));
   const std::string base = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
   std::vector<std::string> keys;
   for (std::uint32_t i = 0;; ++i) {
@@ -67,9 +67,9 @@ TEST(LinuxRegistry, WorkgroupFromTheNearestSource) {
 
 TEST(LinuxRegistry, TheNativeRegistryPresentsThisMachinesPackages) {
   auto machine = makeNativePlatform();
-  auto status = linuxsrc::readTextFile("/var/lib/dpkg/status");
+  auto status = linux_backend::readTextFile("/var/lib/dpkg/status");
   ASSERT_TRUE(status);
-  auto packages = linuxsrc::parseDpkgStatus(*status);
+  auto packages = linux_backend::parseDpkgStatus(*status);
   ASSERT_FALSE(packages.empty());
   const std::string base = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
   auto first = machine->registry->subKeyName(HKEY_LOCAL_MACHINE, base, 0);

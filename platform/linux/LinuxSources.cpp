@@ -9,7 +9,7 @@
 
 #include "platform/RegistryTree.h"
 
-namespace quorvane::platform::linuxsrc {
+namespace quorvane::platform::linux_backend {
 
 namespace {
 
@@ -335,4 +335,4 @@ bool screenReaderRunning(const std::vector<std::string>& processNames) {
   return false;
 }
 
-}  // namespace quorvane::platform::linuxsrc
+}  // namespace quorvane::platform::linux_backend

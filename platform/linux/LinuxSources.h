@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quorvane::platform::linuxsrc {
+namespace quorvane::platform::linux_backend {
 
 // The whole file, or nullopt when it cannot be read. Files of /proc report
 // a size of 0, so this reads until the end rather than trusting the size.
@@ -87,4 +87,4 @@ int parseBootMode(std::string_view cmdline);
 // Names of running programs (the comm of each process) -> a screen reader runs.
 bool screenReaderRunning(const std::vector<std::string>& processNames);
 
-}  // namespace quorvane::platform::linuxsrc
+}  // namespace quorvane::platform::linux_backend

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace quorvane::platform::linuxsrc {
+namespace quorvane::platform::linux_backend {
 namespace {
 
 std::string sample(const std::string& name) {
@@ -175,4 +175,4 @@ TEST(LinuxSources, BootModeAndScreenReader) {
 }
 
 }  // namespace
-}  // namespace quorvane::platform::linuxsrc
+}  // namespace quorvane::platform::linux_backend

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/linux/HardwareFiles.h"
+#include "platform/linux/LinuxHardwareFiles.h"
 
 namespace quorvane::platform::linux_backend {
 namespace {

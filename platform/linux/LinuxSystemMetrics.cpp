@@ -29,8 +29,8 @@ class LinuxSystemMetrics final : public SystemMetrics {
       case SM_SECURE: return 1;
       case SM_NETWORK: return nonLoopbackInterfaceUp() ? 1 : 0;
       case SM_CLEANBOOT: {
-        auto cmdline = linuxsrc::readTextFile("/proc/cmdline");
-        return cmdline ? linuxsrc::parseBootMode(*cmdline) : 0;
+        auto cmdline = linux_backend::readTextFile("/proc/cmdline");
+        return cmdline ? linux_backend::parseBootMode(*cmdline) : 0;
       }
       default: return 0;
     }

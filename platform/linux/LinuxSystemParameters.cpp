@@ -18,7 +18,7 @@ std::vector<std::string> runningProgramNames() {
   for (std::filesystem::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
     const std::string pid = it->path().filename().string();
     if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    if (auto comm = linuxsrc::readTextFile(it->path().string() + "/comm")) names.push_back(*comm);
+    if (auto comm = linux_backend::readTextFile(it->path().string() + "/comm")) names.push_back(*comm);
   }
   return names;
 }
@@ -27,7 +27,7 @@ class LinuxSystemParameters final : public SystemParameters {
  public:
   std::optional<std::int64_t> get(unsigned action, unsigned) const override {
     if (action == SPI_GETSCREENREADER)
-      return linuxsrc::screenReaderRunning(runningProgramNames()) ? 1 : 0;
+      return linux_backend::screenReaderRunning(runningProgramNames()) ? 1 : 0;
     return std::nullopt;
   }
 };

@@ -13,10 +13,10 @@
 namespace quorvane::platform {
 namespace {
 
-std::optional<linuxsrc::KernelRelease> kernel() {
+std::optional<linux_backend::KernelRelease> kernel() {
   struct utsname u {};
   if (uname(&u) != 0) return std::nullopt;
-  return linuxsrc::parseKernelRelease(u.release);
+  return linux_backend::parseKernelRelease(u.release);
 }
 
 class LinuxSystemVersion final : public SystemVersion {
@@ -36,8 +36,8 @@ class LinuxSystemVersion final : public SystemVersion {
   }
   std::optional<std::string> productName() const override {
     for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
-      if (auto text = linuxsrc::readTextFile(path)) {
-        if (auto name = linuxsrc::parseOsReleasePrettyName(*text)) return utf8ToWindows1252(*name);
+      if (auto text = linux_backend::readTextFile(path)) {
+        if (auto name = linux_backend::parseOsReleasePrettyName(*text)) return utf8ToWindows1252(*name);
       }
     }
     return std::nullopt;
@@ -45,7 +45,7 @@ class LinuxSystemVersion final : public SystemVersion {
   std::optional<std::string> versionText() const override {
     auto k = kernel();
     if (!k) return std::nullopt;
-    return linuxsrc::kernelVersionText(*k);
+    return linux_backend::kernelVersionText(*k);
   }
 };
 

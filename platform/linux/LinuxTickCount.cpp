@@ -10,9 +10,9 @@ namespace {
 class LinuxTickCount final : public TickCount {
  public:
   Expected<std::uint64_t> milliseconds() const override {
-    auto text = linuxsrc::readTextFile("/proc/uptime");
+    auto text = linux_backend::readTextFile("/proc/uptime");
     if (!text) return Status::Error(53, "File not found: /proc/uptime");
-    auto ms = linuxsrc::parseUptimeMilliseconds(*text);
+    auto ms = linux_backend::parseUptimeMilliseconds(*text);
     if (!ms) return Status::Error(13, "Type mismatch: /proc/uptime");
     return *ms;
   }

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "common/Text8.h"
-#include "platform/linux/HardwareFiles.h"
+#include "platform/linux/LinuxHardwareFiles.h"
 
 namespace quorvane::platform::linux_backend {
 namespace {

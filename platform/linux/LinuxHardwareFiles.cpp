@@ -1,4 +1,4 @@
-#include "platform/linux/HardwareFiles.h"
+#include "platform/linux/LinuxHardwareFiles.h"
 
 #include <dirent.h>
 

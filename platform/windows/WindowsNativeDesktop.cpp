@@ -1,5 +1,5 @@
-// The Win32 desktop of the agent; see DesktopWin32.h.
-#include "platform/windows/DesktopWin32.h"
+// The Win32 desktop of the agent; see WindowsNativeDesktop.h.
+#include "platform/windows/WindowsNativeDesktop.h"
 
 #include "platform/DesktopHeadless.h"
 #include "platform/NativeDesktop.h"

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/windows/DesktopWin32.h"
+#include "platform/windows/WindowsNativeDesktop.h"
 
 #include <windows.h>
 
