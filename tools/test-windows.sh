@@ -10,7 +10,12 @@
 #      127.0.0.1, the server stores it and reads it back, "Request Re-Audit"
 #      makes the agent upload again, "Close Quorvane" ends it; with a command
 #      key: the server's signed commands are obeyed, a rogue console with its
-#      own key and a console without one are refused (no action);
+#      own key and a console without one are refused (no action), and every
+#      row of the signed command test (agent/SignedCommandRows: a genuine
+#      message and power-off obeyed, each forgery refused with no action and
+#      reported once, the agent listening again) is played against it; the
+#      same agent without the key: the server's signed command times out
+#      unsent, a console without a key commands it as ever;
 #   5. the MSI (packaging/windows): msiexec /i with SERVERIP, CONNECTPORT and
 #      LISTENPORT installs the program, its settings and the Run key; the
 #      Run key's command uploads to the same server; msiexec /x ends it and
@@ -46,7 +51,7 @@ done
 if [[ ! -f $host/CMakeCache.txt ]]; then
   cmake -S . -B "$host" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$host" -j "$jobs" --target he3pack QuorvaneServer quorvane-audit
+cmake --build "$host" -j "$jobs" --target he3pack QuorvaneServer quorvane-audit signedcommandrows_test
 if [[ ! -f $win/CMakeCache.txt ]]; then
   cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_BUILD_SERVER=OFF -DQUORVANE_BUILD_BENCH=OFF \
@@ -234,7 +239,8 @@ send_answered "$work/rogue" "Shutdown Windows" "$work/rogue.log"
 [[ $status == 3 ]] && grep -q '^127.0.0.1: Refused by client$' "$work/rogue.log" \
   || { cat "$work/rogue.log" >&2; fail "the rogue console was not refused (status $status)"; }
 send_answered "$work/plain" "Reboot Windows" "$work/plain.log"
-[[ $status == 0 ]] || { cat "$work/plain.log" >&2; fail "the plain console did not send"; }
+[[ $status == 0 ]] && grep -q '^127.0.0.1: Request Sent$' "$work/plain.log" \
+  || { cat "$work/plain.log" >&2; fail "the plain console did not send"; }
 send_answered "$server" "Log-Off Windows" "$work/logoff.log"
 [[ $status == 0 ]] || { cat "$work/logoff.log" >&2; fail "the signed Log-Off was not accepted"; }
 logged_off() { grep -q '^dry-run: log-off' "$work/agent.log"; }
@@ -242,20 +248,57 @@ wait_for 30 logged_off || { cat "$work/agent.log" >&2; fail "the signed Log-Off 
 if grep -qE '^dry-run: (power-off|reboot)' "$work/agent.log"; then
   cat "$work/agent.log" >&2; fail "a refused command was obeyed"
 fi
+# The one report the agent may make so far: the refusals (once).
+refusals=$(grep -c '^Error Number : 70' "$work/agent.log" || true)
+errors=$(grep -c '^Error in : ' "$work/agent.log" || true)
+if [[ $refusals != 1 || $errors != 1 ]]; then
+  cat "$work/agent.log" >&2; fail "the agent reported $errors errors ($refusals refusal reports; 1 expected)"
+fi
 say "signed commands: obeyed from the server, refused from a rogue key and from a console without one"
+
+# Every row of the signed command test against this agent, back to back.
+t=$SECONDS
+QUORVANE_AGENT_PORT=$agent_port QUORVANE_AGENT_KEY=$server/commandKey.pem QUORVANE_AGENT_LOG=$work/agent.log \
+  timeout 120 "$host/bin/signedcommandrows_test" --gtest_color=no > "$work/rows.log" 2>&1 \
+  || { cat "$work/rows.log" "$work/agent.log" >&2; fail "the signed command rows against the Windows agent"; }
+say "signed command rows: genuine ones obeyed, forgeries refused, in $((SECONDS - t)) s"
 
 "$host/bin/QuorvaneServer" --dir "$server" --send "Close Quorvane" --to 127.0.0.1 \
   > "$work/close.log" 2>&1 || { cat "$work/close.log" >&2; fail "Close Quorvane was not sent"; }
 ended() { ! kill -0 "$agent_pid" 2>/dev/null; }
 wait_for 60 ended || fail "the Windows agent did not end on Close Quorvane"
 wait "$agent_pid" || fail "the Windows agent ended with status $?"
-# The one report the agent may make: the refusals (once).
-refusals=$(grep -c '^Error Number : 70' "$work/agent.log" || true)
-errors=$(grep -c '^Error in : ' "$work/agent.log" || true)
-if [[ $refusals != 1 || $errors != 1 ]]; then
-  cat "$work/agent.log" >&2; fail "the agent reported $errors errors ($refusals refusal reports; 1 expected)"
-fi
 say "Close Quorvane: the agent ended"
+
+# The same agent without the key: the server, which signs, gets no challenge
+# and sends nothing ("Timed out..."); a console without a key commands it.
+printf 'ServerIP:127.0.0.1\r\nConnectPortNumber:%s\r\nListenPortNumber:%s\r\nReauditDelayTime:0\r\n' \
+  "$server_port" "$agent_port" > "$agent/clientSettings.txt"
+(cd "$agent" && exec timeout 300 "$wine" QuorvanePro.exe --power dry-run) > "$work/agent-nokey.log" 2>&1 &
+agent_pid=$!
+pids+=($agent_pid)
+wait_for 60 listens "$agent_port" || { cat "$work/agent-nokey.log" >&2; fail "the agent without the key does not listen"; }
+sleep 1  # the probe's connection served: a plain console's send is not answered, so it must not meet a busy agent
+send_answered "$work/plain" "Reboot Windows" "$work/plain-nokey.log"
+[[ $status == 0 ]] || { cat "$work/plain-nokey.log" >&2; fail "the plain console did not reach the agent without the key"; }
+rebooted() { grep -q '^dry-run: reboot' "$work/agent-nokey.log"; }
+wait_for 30 rebooted || { cat "$work/agent-nokey.log" >&2; fail "the agent without the key did not obey a plain Reboot"; }
+# Idle again now, so the agent's silence is all the server gets: it times
+# out, or, when the agent's own 5 s deadline closes the connection first, the
+# close without a challenge counts as refused. Either way nothing is sent.
+status=0
+"$host/bin/QuorvaneServer" --dir "$server" --send "Shutdown Windows" --to 127.0.0.1 > "$work/signed-nokey.log" 2>&1 \
+  || status=$?
+{ [[ $status == 2 ]] && grep -q '^127.0.0.1: Timed out...$' "$work/signed-nokey.log"; } \
+  || { [[ $status == 3 ]] && grep -q '^127.0.0.1: Refused by client$' "$work/signed-nokey.log"; } \
+  || { cat "$work/signed-nokey.log" >&2; fail "the signing server's command to an agent without the key (status $status)"; }
+send_answered "$work/plain" "Close Quorvane" "$work/close-nokey.log"
+wait_for 60 ended || { cat "$work/agent-nokey.log" >&2; fail "the agent without the key did not end on Close Quorvane"; }
+wait "$agent_pid" || fail "the agent without the key ended with status $?"
+if grep -q '^dry-run: power-off' "$work/agent-nokey.log" || grep -q '^Error in : ' "$work/agent-nokey.log"; then
+  cat "$work/agent-nokey.log" >&2; fail "the agent without the key acted on the signed command or reported an error"
+fi
+say "without the key: the signing server timed out unsent, a plain Reboot and Close Quorvane obeyed"
 
 # ---- 5: the MSI, as a deployment script runs it ---------------------------------------------
 msi=$win/packages/quorvane-agent.msi
