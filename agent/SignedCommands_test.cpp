@@ -32,6 +32,9 @@ struct SignedAgent {
     fs::remove_all(bench.folder);
   }
   bool listening() { return runUntil(io, [&] { return bench.agent->listenSocket().State() == sckListening; }); }
+  CommandExchange send(const ReplyFn& reply, bool halfClose, bool awaitChallenge = true) {
+    return commandExchange(io, "127.0.0.1", port, reply, halfClose, awaitChallenge);
+  }
   std::vector<std::string> shownTexts(int style) const {
     std::vector<std::string> out;
     for (const auto& m : bench.desk->shown) {
@@ -79,21 +82,19 @@ TEST(SignedCommands, RefusalsAreReportedOnceUntilASignedCommandIsObeyed) {
   SignedAgent a(io);
   ASSERT_TRUE(a.bench.agent->Form_Load());
   auto refused = [&] {
-    ASSERT_TRUE(commandExchange(io, "127.0.0.1", a.port, [](auto&) { return std::string(tokQuit); }, false).connected);
+    ASSERT_TRUE(a.send([](auto&) { return std::string(tokQuit); }, false).connected);
     ASSERT_TRUE(a.listening());
   };
   for (int i = 0; i < 5; ++i) refused();
   EXPECT_EQ(a.shownTexts(platform::kMbCritical).size(), 1u);
   EXPECT_EQ(a.bench.count(AgentEvent::CommandRefused), 5);
-  ASSERT_TRUE(commandExchange(io, "127.0.0.1", a.port, [&](auto& ch) { return signedEnvelope(a.key, ch, "127.0.0.1", 4); }, false)
-                  .connected);
+  ASSERT_TRUE(a.send([&](auto& ch) { return signedEnvelope(a.key, ch, "127.0.0.1", 4); }, false).connected);
   ASSERT_TRUE(a.listening());
   refused();
   EXPECT_EQ(a.shownTexts(platform::kMbCritical).size(), 2u);
   EXPECT_EQ(a.bench.powerOut.str(), "dry-run: log-off\n");
   // A signed quit ends the agent.
-  ASSERT_TRUE(commandExchange(io, "127.0.0.1", a.port, [&](auto& ch) { return signedEnvelope(a.key, ch, "127.0.0.1", 1); }, false)
-                  .connected);
+  ASSERT_TRUE(a.send([&](auto& ch) { return signedEnvelope(a.key, ch, "127.0.0.1", 1); }, false).connected);
   EXPECT_TRUE(runUntil(io, [&] { return a.bench.agent->ended(); }));
 }
 
@@ -101,7 +102,7 @@ TEST(SignedCommands, AStatusCheckThatSendsNothingIsNoRefusal) {
   asio::io_context io;
   SignedAgent a(io);
   ASSERT_TRUE(a.bench.agent->Form_Load());
-  CommandExchange x = commandExchange(io, "127.0.0.1", a.port, [](auto&) { return std::string(); }, true);
+  CommandExchange x = a.send([](auto&) { return std::string(); }, true);
   ASSERT_TRUE(x.connected);
   EXPECT_EQ(x.challenge.size(), kChallengeSize);
   ASSERT_TRUE(a.listening());
@@ -116,14 +117,14 @@ TEST(SignedCommands, WithoutTheKeyTheAgentTakesPlainTokensAndNoEnvelopes) {
   ASSERT_TRUE(a.listening());
   // No challenge is sent (a console with a key waits for one in vain, until
   // the agent's deadline ends the connection), and an envelope is no command.
-  CommandExchange signedTry = commandExchange(io, "127.0.0.1", a.port, [&](auto&) { return signedEnvelope(a.key, "", "127.0.0.1", 2); }, true);
+  CommandExchange signedTry = a.send([&](auto&) { return signedEnvelope(a.key, "", "127.0.0.1", 2); }, true);
   ASSERT_TRUE(signedTry.connected);
   EXPECT_TRUE(signedTry.challenge.empty());
   EXPECT_TRUE(signedTry.answer.empty());
   ASSERT_TRUE(a.listening());
   drain(io);
   EXPECT_EQ(a.bench.powerOut.str(), "");
-  CommandExchange plain = commandExchange(io, "127.0.0.1", a.port, [](auto&) { return std::string(tokReboot); }, true, false);
+  CommandExchange plain = a.send([](auto&) { return std::string(tokReboot); }, true, false);
   ASSERT_TRUE(plain.connected);
   ASSERT_TRUE(a.listening());
   drain(io);
