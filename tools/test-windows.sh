@@ -299,7 +299,7 @@ wait "$agent_pid" || fail "the agent without the key ended with status $?"
 if grep -q '^dry-run: power-off' "$work/agent-nokey.log" || grep -q '^Error in : ' "$work/agent-nokey.log"; then
   cat "$work/agent-nokey.log" >&2; fail "the agent without the key acted on the signed command or reported an error"
 fi
-say "without the key: the signing server's command unsent ($(sed -n 's/^127.0.0.1: //p' "$work/signed-nokey.log")),"\
+say "without the key: the signing server's command unsent ($(sed -n 's/^127.0.0.1: //p' "$work/signed-nokey.log" | tail -1)),"\
   "a plain Reboot and Close Quorvane obeyed, in $((SECONDS - t)) s"
 
 # ---- 5: the MSI, as a deployment script runs it ---------------------------------------------
