@@ -221,7 +221,7 @@ int main(int argc, char** argv) {
 
   if (gPostgres) {
     testing::PostgresCluster cluster;
-    Expected<IndexDatabase> pg = cluster.start() ? cluster.createDatabase() : Expected<IndexDatabase>(Status::Error(1, "no cluster"));
+    Expected<IndexDatabase> pg = cluster.start() ? cluster.createDatabase() : Expected<IndexDatabase>(Status::Error(kErrIndexDatabase, "no cluster"));
     if (pg) {
       AuditIndex pgIndex(*pg);
       if (pgIndex.open()) {

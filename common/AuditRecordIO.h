@@ -16,17 +16,16 @@
 #include <string_view>
 
 #include "common/AuditRecord.h"
+#include "common/ErrorNumbers.h"
 #include "common/Status.h"
 
 namespace quorvane {
 
 inline constexpr std::size_t kMaxTextBytes = 65535;
 
-// Error numbers of a failed read. The description names the field path, e.g.
+// A failed read has one of the kRecord* numbers of common/ErrorNumbers.h; the
+// description names the field path, e.g.
 // "Hardware.Drives[2].DriveLabel: stream ends early".
-inline constexpr long kRecordEndsEarly = 62;   // the stream ends inside the record
-inline constexpr long kRecordMalformed = 63;   // an impossible array header
-inline constexpr long kRecordPastLimits = 64;  // more elements or bytes than a record may have
 
 // Appends the serialisation of `record` to `out`.
 void writeAuditRecord(std::string& out, const AuditRecord& record);

@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/ErrorNumbers.h"
 #include "common/Status.h"
 
 namespace quorvane {
@@ -55,14 +56,5 @@ class RaisedError : public std::runtime_error {
   std::string source_;
   long line_;
 };
-
-// Visual Basic style error numbers the programs use for their own failures.
-inline constexpr long kErrTypeMismatch = 13;
-inline constexpr long kErrSubscript = 9;
-inline constexpr long kErrObjectNotSet = 91;
-inline constexpr long kErrFileNotFound = 53;
-inline constexpr long kErrPathAccess = 75;
-inline constexpr long kErrBadFileFormat = 321;
-inline constexpr long kErrPermissionDenied = 70;
 
 }  // namespace quorvane

@@ -14,13 +14,10 @@
 #include <filesystem>
 #include <string>
 
-#include "common/ErrorReport.h"
+#include "common/ErrorNumbers.h"
 #include "common/Status.h"
 
 namespace quorvane {
-
-// "Out of memory" in the convention's numbering: more bytes than allowed.
-inline constexpr long kErrFileTooLarge = 7;
 
 Expected<std::string> readWholeFile(const std::filesystem::path& path, std::uint64_t limit);
 

@@ -16,11 +16,11 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ErrorNumbers.h"
 #include "common/Status.h"
 
 namespace quorvane {
 
-inline constexpr long kErrB64Malformed = 32011;
 inline constexpr std::string_view kB64DecodeSource = "B64Decode()";
 
 class clsB64 {

@@ -21,15 +21,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/ErrorNumbers.h"
 #include "common/Status.h"
 
 namespace quorvane {
-
-// Error numbers of the codec.
-inline constexpr long kErrHe3NotIdentified = 32001;  // neither "HE3" nor "HE0" + CR
-inline constexpr long kErrHe3Corrupt = 32002;        // structure impossible or truncated
-inline constexpr long kErrHe3CheckByte = 32003;      // decoded bytes do not match the check byte
-inline constexpr long kErrHe3TooLong = 32004;        // input beyond the 32-bit length field
 
 inline constexpr std::string_view kHe3DecodeSource = "HuffmanDecode()";
 inline constexpr std::string_view kHe3EncodeSource = "HuffmanEncode()";

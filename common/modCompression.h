@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/ErrorNumbers.h"
 #include "common/Status.h"
 
 namespace quorvane {
@@ -26,11 +27,6 @@ inline constexpr std::uint64_t kMaxDeclaredLength = 64ull * 1024 * 1024;
 // and the server's CR LF, with room to spare. A larger file is refused
 // before it is read.
 inline constexpr std::uint64_t kMaxStoredFileSize = kMaxDeclaredLength + kMaxDeclaredLength / 256 + 4096;
-
-// Error numbers of the wrapper (file errors use kErrFileNotFound and
-// kErrPathAccess of common/ErrorReport.h).
-inline constexpr long kErrCompressedData = 32021;  // stored form or zlib stream malformed
-inline constexpr long kErrCompressFailed = 32022;  // zlib refused to compress or to start
 
 // The zlib stream of `data` (compress2 at `level`).
 Expected<std::string> compressString(std::string_view data, int level);

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/ErrorNumbers.h"
 #include "common/Status.h"
 
 namespace quorvane {
@@ -46,7 +47,5 @@ Expected<std::string> getFile(PackedPieces pieces);
 // system library: the check is that it answers with a version whose major
 // number is the one the program was built against.
 Status checkForZlib();
-
-inline constexpr long kErrZlibMissing = 32031;
 
 }  // namespace quorvane

@@ -31,12 +31,12 @@
 
 #include "common/AuditRecord.h"
 #include "common/Status.h"
+#include "server/core/ServerErrors.h"
 #include "server/core/AuditChanges.h"
 #include "server/core/VersionOrder.h"
 
 namespace quorvane {
 
-inline constexpr long kErrIndexDatabase = 3146;  // the database refused or failed
 inline constexpr std::string_view kIndexFileName = "QuorvaneIndex.sqlite";
 
 struct IndexDatabase {

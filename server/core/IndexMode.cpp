@@ -10,6 +10,7 @@
 #include "server/core/CommandLine.h"
 #include "server/core/IndexService.h"
 #include "server/core/ServerSettings.h"
+#include "server/core/ServerErrors.h"
 #include "server/core/modMisc.h"
 
 namespace quorvane {
@@ -88,7 +89,7 @@ Expected<TextTable> ask(AuditIndex& index, const IndexQueryOptions& o) {
     case IndexQueryOptions::Ask::History: {
       Expected<std::optional<MachineEntry>> machine = index.machine(o.address);
       if (!machine) return machine.status();
-      if (!*machine) return Status::Error(1, o.address + ": no machine with this address in the index");
+      if (!*machine) return Status::Error(kErrNoSuchMachine, o.address + ": no machine with this address in the index");
       Expected<std::vector<ChangeEntry>> changes = index.history(o.address, sinceMs(o.since));
       if (!changes) return changes.status();
       TextTable t{{"received", "audit_date", "address", "change", "subject", "before", "after"}, {}};
@@ -217,7 +218,7 @@ int runIndexMode(const IndexQueryOptions& o, const std::string& programFolder, s
   if (!settings) return fail(settings.status());
   Expected<std::optional<IndexDatabase>> where = resolveIndexDatabase(settings->index, appPath);
   if (!where) return fail(where.status());
-  if (!*where) return fail(Status::Error(1, "the index is off (IndexDatabase: off in serverSettings.txt)"));
+  if (!*where) return fail(Status::Error(kErrIndexOff, "the index is off (IndexDatabase: off in serverSettings.txt)"));
   AuditIndex index(**where);
   if (Status st = index.open(); !st) return fail(st);
   if (Expected<CatchUpResult> caught = catchUpIndex(index, appPath); !caught) return fail(caught.status());

@@ -36,6 +36,7 @@
 #include <string>
 
 #include "common/Status.h"
+#include "server/core/ServerErrors.h"
 #include "server/core/SourceShare.h"
 #include "server/core/UploadAssembler.h"
 
@@ -45,11 +46,6 @@ class QTimer;
 class QHostAddress;
 
 namespace quorvane {
-
-inline constexpr long kErrUploadTooLarge = 7;      // "Out of memory" in the convention's numbering
-inline constexpr long kErrAddressInUse = 10048;    // Windows Sockets: address in use
-inline constexpr long kErrListenFailed = 10022;    // Windows Sockets: invalid argument
-inline constexpr long kErrSourceRefused = 10061;   // Windows Sockets: connection refused
 
 class IntakeEvents {
  public:

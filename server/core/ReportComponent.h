@@ -17,17 +17,12 @@
 
 #include "common/Status.h"
 #include "reportlib/QuorvaneReport.h"
+#include "server/core/ServerErrors.h"
 
 namespace quorvane {
 
 // The file suffix of a loadable library on this platform (".so", ".dll").
 std::string_view reportLibrarySuffix();
-
-// Error numbers of the component layer.
-inline constexpr long kErrLoadLibrary = 48;       // "Error in loading DLL"
-inline constexpr long kErrEntryPointMissing = 453;  // "Can't find DLL entry point"
-inline constexpr long kErrCannotCreateObject = 429; // "ActiveX component can't create object"
-inline constexpr long kErrMethodFailed = 438;       // "Object doesn't support this property or method"
 
 struct ReportValue {
   std::variant<std::monostate, bool, std::int32_t, std::string, std::vector<std::string>> v;

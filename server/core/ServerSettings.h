@@ -27,10 +27,9 @@
 #include <string_view>
 
 #include "common/Status.h"
+#include "server/core/ServerErrors.h"
 
 namespace quorvane {
-
-inline constexpr long kErrOverflow = 6;
 
 struct IndexSettings {
   std::string database, file, host, port, name, user, passwordFile;  // as written

@@ -30,7 +30,7 @@ std::string newestPostgresBin() {
   return best;
 }
 
-Status problem(const std::string& text) { return Status::Error(1, "PostgreSQL test cluster: " + text); }
+Status problem(const std::string& text) { return Status::Error(kErrIndexDatabase, "PostgreSQL test cluster: " + text); }
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "agent/AgentMachine.h"
+#include "common/ErrorNumbers.h"
 #include "agent/modMisc.h"
 #include "platform/Desktop.h"
 #include "platform/Power.h"
@@ -102,7 +103,7 @@ Fleet::~Fleet() {
 }
 
 Status Fleet::prepare() {
-  const auto bad = [](const std::string& what) { return Status::Error(5, "Invalid procedure call or argument: " + what); };
+  const auto bad = [](const std::string& what) { return Status::Error(kErrInvalidCall, "Invalid procedure call or argument: " + what); };
   if (options_.agents < 1 || options_.agents > kMaxFleetAgents) {
     return bad("--agents must be 1 to " + std::to_string(kMaxFleetAgents));
   }
@@ -116,11 +117,11 @@ Status Fleet::prepare() {
   }
   if (options_.workDir.empty()) return bad("no work folder");
   machineFiles_ = listMachineFiles(options_.machines);
-  if (machineFiles_.empty()) return Status::Error(53, "File not found: no machine files (*.json) in " + options_.machines.string());
+  if (machineFiles_.empty()) return Status::Error(kErrFileNotFound, "File not found: no machine files (*.json) in " + options_.machines.string());
 
   std::error_code ec;
   fs::create_directories(options_.workDir, ec);
-  if (ec) return Status::Error(75, "Path/File access error: " + options_.workDir.string() + " (" + ec.message() + ")");
+  if (ec) return Status::Error(kErrPathAccess, "Path/File access error: " + options_.workDir.string() + " (" + ec.message() + ")");
 
   counts_.agents = options_.agents;
   for (int i = 0; i < options_.agents; ++i) {
@@ -129,7 +130,7 @@ Status Fleet::prepare() {
     s->address = fleetAddress(i);
     s->folder = options_.workDir / ("agent-" + s->address);
     fs::create_directories(s->folder / "Temp", ec);
-    if (ec) return Status::Error(75, "Path/File access error: " + s->folder.string() + " (" + ec.message() + ")");
+    if (ec) return Status::Error(kErrPathAccess, "Path/File access error: " + s->folder.string() + " (" + ec.message() + ")");
     std::string settings = "ServerIP:" + options_.serverIP + "\r\nConnectPortNumber:" +
                            std::to_string(options_.serverPort) + "\r\nListenPortNumber:" +
                            std::to_string(options_.listenBase == 0 ? 0 : options_.listenBase + i) + "\r\n";

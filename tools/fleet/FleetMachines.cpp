@@ -7,6 +7,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "common/ErrorNumbers.h"
+
 namespace quorvane::fleet {
 
 namespace fs = std::filesystem;
@@ -186,20 +188,20 @@ std::vector<fs::path> defaultMachineTemplates() {
 Status writeFleetMachines(const fs::path& outDir, int count, std::uint32_t seed,
                           const std::vector<fs::path>& templates) {
   if (count < 0 || count > kMaxFleetAgents) {
-    return Status::Error(5, "Invalid procedure call or argument: machine count " + std::to_string(count));
+    return Status::Error(kErrInvalidCall, "Invalid procedure call or argument: machine count " + std::to_string(count));
   }
-  if (templates.empty()) return Status::Error(5, "Invalid procedure call or argument: no template machine");
+  if (templates.empty()) return Status::Error(kErrInvalidCall, "Invalid procedure call or argument: no template machine");
   std::vector<json> bases;
   for (const fs::path& t : templates) {
     std::ifstream in(t, std::ios::binary);
-    if (!in) return Status::Error(53, "File not found: " + t.string());
+    if (!in) return Status::Error(kErrFileNotFound, "File not found: " + t.string());
     json j = json::parse(in, nullptr, false);
-    if (j.is_discarded() || !j.is_object()) return Status::Error(13, "Type mismatch: not a machine file: " + t.string());
+    if (j.is_discarded() || !j.is_object()) return Status::Error(kErrTypeMismatch, "Type mismatch: not a machine file: " + t.string());
     bases.push_back(std::move(j));
   }
   std::error_code ec;
   fs::create_directories(outDir, ec);
-  if (ec) return Status::Error(75, "Path/File access error: " + outDir.string() + " (" + ec.message() + ")");
+  if (ec) return Status::Error(kErrPathAccess, "Path/File access error: " + outDir.string() + " (" + ec.message() + ")");
   std::mt19937 rng(seed);
   for (int i = 0; i < count; ++i) {
     const json m = makeFleetMachine(bases[static_cast<std::size_t>(i) % bases.size()], i, rng);
@@ -207,7 +209,7 @@ Status writeFleetMachines(const fs::path& outDir, int count, std::uint32_t seed,
     std::snprintf(name, sizeof name, "machine-%05d.json", i);
     std::ofstream out(outDir / name, std::ios::binary | std::ios::trunc);
     out << m.dump(1) << "\n";
-    if (!out) return Status::Error(61, std::string("Disk full: cannot write ") + (outDir / name).string());
+    if (!out) return Status::Error(kErrDiskFull, std::string("Disk full: cannot write ") + (outDir / name).string());
   }
   return Status::Ok();
 }
