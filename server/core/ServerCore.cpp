@@ -23,10 +23,6 @@ namespace {
 
 QString qs(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
-void throwIfFailed(const Status& status, std::source_location at = std::source_location::current()) {
-  if (!status.ok()) throw RaisedError(status, at);
-}
-
 }  // namespace
 
 // The new bytes go to a temporary file beside the target ("<name>.tmp-XXXXXX",
@@ -125,6 +121,10 @@ void ServerCore::reportError(std::string_view where, long number, std::string_vi
   messages_.showMessage(kServerTitle, formatErrorReport(where, number, description, line), kStyleCritical);
 }
 
+void ServerCore::reportError(std::string_view where, const Status& why, std::source_location at) {
+  reportError(where, why.number(), why.description(), static_cast<long>(at.line()));
+}
+
 // A key beside the server makes every command signed. A key that cannot be
 // read is reported; commands then go out unsigned, which agents holding the
 // public key refuse.
@@ -152,71 +152,73 @@ void ServerCore::setConnectionCount(int openConnections) {
   }
 }
 
+Status ServerCore::startFailed(const Status& why, std::source_location at) {
+  loading_ = false;
+  reportError(kWhereFormLoad, why, at);
+  return why;
+}
+
 Status ServerCore::start(StartupView& view, StartupOptions options) {
-  try {
-    // 1. The compression library.
-    throwIfFailed(checkForZlib());
+  // 1. The compression library.
+  if (Status zlib = checkForZlib(); !zlib) return startFailed(zlib);
 
-    // 2. The loading window and the data file list.
-    view.showLoading();
-    QCoreApplication::processEvents();
-    if (stopping()) return Status::Ok();
-    removeLeftoverTemporaries(dataStorePath(appPath_));
-    listing_ = getFileCount(appPath_);
-    fileListReady_ = true;
+  // 2. The loading window and the data file list.
+  view.showLoading();
+  QCoreApplication::processEvents();
+  if (stopping()) return Status::Ok();
+  removeLeftoverTemporaries(dataStorePath(appPath_));
+  listing_ = getFileCount(appPath_);
+  fileListReady_ = true;
 
-    // 3. The command tokens (and the command connections that send them).
-    tokens_ = CommandTokens::build();
-    dispatcher_ = std::make_unique<CommandDispatcher>(state_, tokens_, commandTimeoutMs_);
-    dispatcher_->setResultHook(commandResultHook_);
-    loadCommandKey();
+  // 3. The command tokens (and the command connections that send them).
+  tokens_ = CommandTokens::build();
+  dispatcher_ = std::make_unique<CommandDispatcher>(state_, tokens_, commandTimeoutMs_);
+  dispatcher_->setResultHook(commandResultHook_);
+  loadCommandKey();
 
-    // 4. Centre the main window.
-    view.centreMainWindow();
+  // 4. Centre the main window.
+  view.centreMainWindow();
 
-    // 5. Empty tables.
-    state_.createTables();
-    reportLibraries_.clear();
+  // 5. Empty tables.
+  state_.createTables();
+  reportLibraries_.clear();
 
-    // 6. Status bar.
-    setActivity(qs(kActivityIdle));
+  // 6. Status bar.
+  setActivity(qs(kActivityIdle));
 
-    // 7. Hardware categories.
-    view.fillHardwareCategories();
+  // 7. Hardware categories.
+  view.fillHardwareCategories();
 
-    // 8. Settings.
-    Expected<ServerSettings> settings = readServerSettingsFile(settingsFile_);
-    throwIfFailed(settings.status());
-    settings_ = *settings;
+  // 8. Settings.
+  Expected<ServerSettings> settings = readServerSettingsFile(settingsFile_);
+  if (!settings) return startFailed(settings.status());
+  settings_ = *settings;
 
-    // 9. Report libraries.
-    Expected<std::vector<ReportLibraryEntry>> libraries = reportCatalog_->discover(reportsPath_);
-    throwIfFailed(libraries.status());
-    reportLibraries_ = std::move(*libraries);
-    view.reportLibrariesFound(reportLibraries_);
+  // 9. Report libraries.
+  Expected<std::vector<ReportLibraryEntry>> libraries = reportCatalog_->discover(reportsPath_);
+  if (!libraries) return startFailed(libraries.status());
+  reportLibraries_ = std::move(*libraries);
+  view.reportLibrariesFound(reportLibraries_);
 
-    // 10. Listen for agents.
-    if (options.listen) listenForAgents(options);
-
-    // 11. The loading window again.
-    if (stopping()) return Status::Ok();
-    view.showLoading();
-
-    // 12. The data files.
-    if (listing_.noDataFiles) {
-      state_.showNoDataFiles();
-    } else {
-      loadDataFiles(view);
-    }
-
-    // 13. Done.
-    view.unloadLoading();
-    return Status::Ok();
-  } catch (const RaisedError& e) {
-    loading_ = false;
-    reportError(kWhereFormLoad, e.number(), e.description(), e.line());
-    return e.status();
+  // 10. Listen for agents.
+  if (options.listen) {
+    if (Status listening = listenForAgents(options); !listening) return startFailed(listening);
   }
+
+  // 11. The loading window again.
+  if (stopping()) return Status::Ok();
+  view.showLoading();
+
+  // 12. The data files.
+  if (listing_.noDataFiles) {
+    state_.showNoDataFiles();
+  } else {
+    loadDataFiles(view);
+  }
+
+  // 13. Done.
+  view.unloadLoading();
+  return Status::Ok();
 }
 
 std::string intakeOffActivity(const Status& why, int port) {
@@ -235,16 +237,18 @@ std::string intakeOffDescription(const Status& why, int port) {
   return text;
 }
 
-void ServerCore::listenForAgents(const StartupOptions& options) {
+// A port that cannot be used ends the start-up, unless the console may go on
+// without intake (then it says so, and why).
+Status ServerCore::listenForAgents(const StartupOptions& options) {
   raiseOpenFileLimit();  // one descriptor per client connection
   keepLargeBlocksOutOfTheHeap();
   const Status listening = intake_->listen(settings_.listenPort);
-  if (listening.ok()) return;
-  if (!options.browseWithoutIntake) throwIfFailed(listening);
+  if (listening.ok() || !options.browseWithoutIntake) return listening;
   intakeOff_ = true;
   reportError(kWhereFormLoad, listening.number(), intakeOffDescription(listening, settings_.listenPort),
               static_cast<long>(std::source_location::current().line()));
   setActivity(QString::fromStdString(intakeOffActivity(listening, settings_.listenPort)));
+  return Status::Ok();
 }
 
 void ServerCore::loadDataFiles(StartupView& view) {
@@ -262,22 +266,25 @@ void ServerCore::loadDataFiles(StartupView& view) {
     const std::string key = clientKeyOfDataFile(path);
     if (!pendingKeys_.count(key)) continue;  // an upload during loading already took its place
     pendingKeys_.erase(key);
-    try {
-      Expected<std::string> bytes = readWholeFile(path, kMaxStoredFileSize);
-      throwIfFailed(bytes.status());
-      Expected<AuditRecord> record = decodeStoredAudit(*bytes);
-      if (!record) {
-        throw RaisedError(record.status().number(),
-                          record.status().description() + " (" + returnNameOfFile(path) + ")");
-      }
+    Expected<AuditRecord> record = loadDataFile(path);
+    if (record) {
       state_.addClient(key, std::move(*record), path);
-    } catch (const RaisedError& e) {
-      reportError(kWhereFormLoad, e.number(), e.description(), e.line());
+    } else {
+      reportError(kWhereFormLoad, record.status());
     }
   }
   loading_ = false;
   pendingKeys_.clear();
   if (state_.clientCount() == 0) state_.showNoDataFiles();
+}
+
+// A data file that does not read or decode names itself in the description.
+Expected<AuditRecord> ServerCore::loadDataFile(const std::string& path) const {
+  Expected<std::string> bytes = readWholeFile(path, kMaxStoredFileSize);
+  if (!bytes) return bytes.status();
+  Expected<AuditRecord> record = decodeStoredAudit(*bytes);
+  if (record) return record;
+  return Status::Error(record.status().number(), record.status().description() + " (" + returnNameOfFile(path) + ")");
 }
 
 void ServerCore::storeUpload(const std::string& ip, std::string upload) {
@@ -310,34 +317,35 @@ Expected<AuditRecord> ServerCore::decodeOrKeepRejected(const std::string& ip, st
 // The completion step of an upload, on the event loop. A rejected one counts
 // against its source's share of the intake.
 void ServerCore::storeDecoded(const std::string& ip, std::string upload, Expected<AuditRecord> record) {
-  const std::string folder = dataStorePath(appPath_);
-  try {
-    if (!record) {
-      intake_->uploadRejected(ip);
-      emit uploadRejected(QString::fromStdString(ip));
-      throw RaisedError(record.status().number(), record.status().description());
-    }
-    if (!QDir().mkpath(QString::fromStdString(folder))) {
-      throw RaisedError(kErrPathAccess, "Path/File access error: " + folder);
-    }
-    const std::string path = folder + ip + std::string(kDataFileExtension);
-    upload += "\r\n";
-    throwIfFailed(writeFileAtomically(path, upload));
-    intake_->uploadStored(ip);
-    if (storedAuditHook_) storedAuditHook_(ip, *record, path);
-
-    int index = -1;
-    if (std::optional<int> known = state_.findClient(ip)) {
-      index = *known;
-      state_.replaceClient(index, std::move(*record));
-    } else {
-      pendingKeys_.erase(ip);
-      index = state_.addClient(ip, std::move(*record), path);
-    }
-    emit uploadStored(QString::fromStdString(ip), index);
-  } catch (const RaisedError& e) {
-    reportError(kWhereDataArrival, e.number(), e.description(), e.line());
+  if (!record) {
+    intake_->uploadRejected(ip);
+    emit uploadRejected(QString::fromStdString(ip));
+    reportError(kWhereDataArrival, record.status());
+    return;
   }
+  const std::string folder = dataStorePath(appPath_);
+  if (!QDir().mkpath(QString::fromStdString(folder))) {
+    reportError(kWhereDataArrival, Status::Error(kErrPathAccess, "Path/File access error: " + folder));
+    return;
+  }
+  const std::string path = folder + ip + std::string(kDataFileExtension);
+  upload += "\r\n";
+  if (Status written = writeFileAtomically(path, upload); !written) {
+    reportError(kWhereDataArrival, written);
+    return;
+  }
+  intake_->uploadStored(ip);
+  if (storedAuditHook_) storedAuditHook_(ip, *record, path);
+
+  int index = -1;
+  if (std::optional<int> known = state_.findClient(ip)) {
+    index = *known;
+    state_.replaceClient(index, std::move(*record));
+  } else {
+    pendingKeys_.erase(ip);
+    index = state_.addClient(ip, std::move(*record), path);
+  }
+  emit uploadStored(QString::fromStdString(ip), index);
 }
 
 void ServerCore::onConnectionOpened(const std::string& ip, int openConnections) {
@@ -369,11 +377,7 @@ void ServerCore::onUploadComplete(const std::string& ip, std::string upload) {
 void ServerCore::onSourceRefused(const std::string& ip, const Status& why) { onUploadRefused(ip, why); }
 
 void ServerCore::onUploadRefused(const std::string& ip, const Status& why) {
-  try {
-    throw RaisedError(why.number(), why.description() + " (from " + ip + ")");
-  } catch (const RaisedError& e) {
-    reportError(kWhereDataArrival, e.number(), e.description(), e.line());
-  }
+  reportError(kWhereDataArrival, Status::Error(why.number(), why.description() + " (from " + ip + ")"));
 }
 
 void ServerCore::onConnectionClosed(const std::string&, int openConnections) {

@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <source_location>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,9 @@ class ServerCore : public QObject, private IntakeEvents {
 
   // Reports an error by the convention (critical icon, the server's title).
   void reportError(std::string_view where, long number, std::string_view description, long line);
+  // The same for a failed status; the line is the caller's.
+  void reportError(std::string_view where, const Status& why,
+                   std::source_location at = std::source_location::current());
   void loadCommandKey();
 
  signals:
@@ -150,7 +154,10 @@ class ServerCore : public QObject, private IntakeEvents {
   void setActivity(const QString& text);
   void setConnectionCount(int openConnections);
   void loadDataFiles(StartupView& view);
-  void listenForAgents(const StartupOptions& options);
+  Expected<AuditRecord> loadDataFile(const std::string& path) const;
+  Status listenForAgents(const StartupOptions& options);
+  // Reports a start-up step that failed and ends the loading; returns `why`.
+  Status startFailed(const Status& why, std::source_location at = std::source_location::current());
 
   std::string appPath_;
   std::string settingsFile_;
