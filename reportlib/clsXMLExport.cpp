@@ -112,6 +112,196 @@ std::string codePageText(std::string_view text, std::string (*lookup)(std::int32
   return number ? lookup(*number) : std::string("Unknown");
 }
 
+void windowsSection(Lines& l, const quorvane::AuditRecord& r) {
+  const auto& w = r.Software.Windows;
+  l.raw(3, "<windowsInformation>");
+  l.element(4, "RegisteredOwner", w.RegisteredOwner);
+  l.element(4, "RegisteredOrganization", w.RegisteredOrganization);
+  l.element(4, "OperatingSystem", w.OperatingSystem);
+  l.element(4, "Version", w.Version);
+  l.element(4, "Username", w.Username);
+  l.element(4, "ProductKey", w.ProductKey);
+  l.element(4, "WindowsID", w.WindowsID);
+  l.element(4, "Uptime", w.Uptime);
+  l.element(4, "CommandInterpreter", w.CommandInterpreter);
+  l.element(4, "EnhancementPack", w.EnhancementPack);
+  l.flag(4, "DebugVersionOfUser.exe", w.DebugVersionOfUser);
+  l.flag(4, "DBCSversionOfUser.exe", w.DBCSVersionOfUser);
+  l.element(4, "WindowsBoot", quorvane::strGetBootDescription(w.WindowsBoot));
+  l.flag(4, "HebrewAndArabic", w.HebrewAndArabic);
+  l.flag(4, "WindowsForPen", w.WindowsForPen);
+  l.flag(4, "Security", w.Security);
+  l.flag(4, "ScreenReviewer", w.ScreenReviewer);
+  l.flag(4, "ShowSounds", w.ShowSounds);
+  l.flag(4, "DropDownMenusRightAligned", w.DropDownMenusRightAligned);
+  l.element(4, "FastBoot", w.FastBoot);
+  l.flag(4, "NetworkConnection", w.NetworkConnection);
+  l.flag(4, "BootToGUI", w.BootToGUI);
+  l.flag(4, "Autoscan", w.Autoscan);
+  l.flag(4, "ShowLogo", w.ShowLogo);
+  l.flag(4, "LoadDriveSpace", w.LoadDriveSpace);
+  l.flag(4, "LoadDoubleSpace", w.LoadDoubleSpace);
+  l.element(4, "ProgramsPath", w.ProgramsPath);
+  l.element(4, "Prompt", w.Prompt);
+  l.element(4, "PagingDrive", w.PagingDrive);
+  l.raw(3, "</windowsInformation>");
+}
+
+void applicationsSection(Lines& l, const quorvane::AuditRecord& r) {
+  const auto& apps = r.Software.Applications;
+  l.raw(3, "<applicationsInformation>");
+  for (std::size_t i = 0; i < writtenCount(apps); ++i) {
+    const auto& a = apps[i];
+    l.open(4, "appInfo", {{"displayName", a.DisplayName}});
+    l.element(5, "DisplayVersion", a.DisplayVersion);
+    l.element(5, "Publisher", a.Publisher);
+    l.element(5, "InstallLocation", a.InstallLocation);
+    l.element(5, "UninstallString", a.UninstallString);
+    l.element(5, "URLInfoAbout", a.URLInfoAbout);
+    l.raw(4, "</appInfo>");
+  }
+  l.raw(3, "</applicationsInformation>");
+}
+
+void drivesSection(Lines& l, const quorvane::HardwareInfo& hw) {
+  l.raw(3, "<drivesInformation>");
+  for (std::size_t i = 0; i < writtenCount(hw.Drives); ++i) {
+    const auto& d = hw.Drives[i];
+    l.open(4, "drive", {{"label", d.DriveLabel}});
+    l.element(5, "DriveName", d.DriveName);
+    l.element(5, "DriveSort", d.DriveSort);
+    l.element(5, "DriveLabel", d.DriveLabel);
+    l.element(5, "DriveSerial", d.DriveSerial);
+    l.element(5, "DriveSize", d.DriveSize);
+    l.element(5, "DriveFree", d.DriveFree);
+    l.element(5, "DriveUsed", d.DriveUsed);
+    l.element(5, "DriveType", d.DriveType);
+    l.raw(4, "</drive>");
+  }
+  l.raw(3, "</drivesInformation>");
+}
+
+void keyboardSection(Lines& l, const quorvane::HardwareInfo& hw) {
+  const auto& k = hw.Keyboard;
+  l.raw(3, "<keyboardInformation>");
+  l.element(4, "Model", k.Model);
+  l.element(4, "KeyboardType", k.KeyboardType);
+  l.element(4, "OEMCodePage", codePageText(k.OEMCodePage, &quorvane::getOEMCodePageName));
+  l.element(4, "ANSICodePage", codePageText(k.ANSICodePage, &quorvane::getANSICodePageName));
+  l.element(4, "LayoutID", k.LayoutID);
+  l.element(4, "LayoutName", k.LayoutName);
+  l.element(4, "RepeatDelay", k.RepeatDelay);
+  l.element(4, "RepeatSpeed", k.RepeatSpeed);
+  l.element(4, "NumberOfFunctionKeys", k.NumberOfFunctionKeys);
+  l.element(4, "CaretFlashSpeed", k.CaretFlashSpeed);
+  l.element(4, "CaretWidth", k.CaretWidth);
+  l.element(4, "DriverFile", k.DriverFile);
+  l.element(4, "DriverDesc", k.DriverDesc);
+  l.element(4, "DriverVers", k.DriverVers);
+  l.element(4, "DriverProv", k.DriverProv);
+  l.element(4, "DriverDate", k.DriverDate);
+  l.element(4, "DriverTime", k.DriverTime);
+  l.raw(3, "</keyboardInformation>");
+}
+
+void memorySection(Lines& l, const quorvane::HardwareInfo& hw) {
+  const auto& m = hw.Memory;
+  l.raw(3, "<memoryInformation>");
+  l.element(4, "TotalMemoryAvailable", m.TotalMemoryAvailable);
+  l.element(4, "TotalPhysicalMemory", m.TotalPhysicalMemory);
+  l.element(4, "TotalAvailablePhysicalMemory", m.TotalAvailablePhysicalMemory);
+  l.element(4, "MaxSwapFile", m.MaxSwapFile);
+  l.element(4, "CurrentSwapFile", m.CurrentSwapFile);
+  l.element(4, "FreeSwapFile", m.FreeSwapFile);
+  l.element(4, "MemoryLoad", m.MemoryLoad + "%");
+  l.raw(3, "</memoryInformation>");
+}
+
+void printersSection(Lines& l, const quorvane::HardwareInfo& hw) {
+  if (hw.PrintersPresent.isTrue()) {
+    const std::string count = std::to_string(hw.Printers.size());
+    l.open(3, "printerInformation", {{"count", count}});
+    for (const auto& p : hw.Printers) {
+      l.element(4, "DisplayName", p.DisplayName);
+      l.element(4, "DriverName", p.DriverName);
+      l.element(4, "Port", p.Port);
+      l.flag(4, "Colour", p.Colour);
+      l.element(4, "Duplex", quorvane::getDuplexDescription(p.Duplex));
+      l.element(4, "Orientation", quorvane::getDocumentOrientation(p.Orientation));
+      l.element(4, "PaperBin", quorvane::getPaperBin(p.PaperBin));
+      l.element(4, "PaperSize", quorvane::getPaperSize(p.PaperSize));
+      l.element(4, "PrintQuality", quorvane::getPrintQuality(p.PrintQuality));
+    }
+    l.raw(3, "</printerInformation>");
+  } else {
+    l.raw(3, "<printerInformation count=\"0\"/>");
+  }
+}
+
+void processorSection(Lines& l, const quorvane::HardwareInfo& hw) {
+  const auto& c = hw.Processor;
+  l.raw(3, "<processorInformation>");
+  l.element(4, "NumberOfCPUs", c.NumberOfCPUs);
+  l.element(4, "CPUSpeed", c.CPUSpeed);
+  l.element(4, "ActiveProcessorMark", c.ActiveProcessorMark);
+  l.element(4, "CPUVersion", c.CPUVersion);
+  l.element(4, "CPUClass", c.CPUClass);
+  l.element(4, "CPUStepping", c.CPUStepping);
+  l.element(4, "MinAppAddress", c.MinAppAddress);
+  l.element(4, "MaxAppAddress", c.MaxAppAddress);
+  l.element(4, "PageSize", c.PageSize);
+  l.flag(4, "LowEndCPU", c.LowEndCPU);
+  l.element(4, "BlockSize", c.BlockSize);
+  l.raw(3, "</processorInformation>");
+}
+
+void soundSection(Lines& l, const quorvane::HardwareInfo& hw) {
+  const auto& s = hw.Sound;
+  if (s.boolPresent.isTrue()) {
+    l.raw(3, "<soundInformation soundPresent=\"True\">");
+    l.element(4, "boolPresent", "True");
+    l.element(4, "strIOPort", s.strIOPort);
+    l.element(4, "strIRQ", s.strIRQ);
+    l.element(4, "strDMA", s.strDMA);
+    waveDevices(l, "waveInDeviceCapabilities", s.WaveInDevices);
+    waveDevices(l, "waveOutDeviceCapabilities", s.WaveOutDevices);
+    l.raw(3, "</soundInformation>");
+  } else {
+    l.raw(3, "<soundInformation soundPresent=\"False\"/>");
+  }
+}
+
+void videoSection(Lines& l, const quorvane::HardwareInfo& hw) {
+  const auto& v = hw.Video;
+  l.open(3, "videoInformation",
+         {{"currResolution", v.currResolution},
+          {"currColourDepth", v.currColourDepth},
+          {"currFrequency", v.currFrequency}});
+  for (std::size_t i = 0; i < v.VideoCards.size(); ++i) {
+    const std::string number = std::to_string(i);
+    l.open(4, "videoCard", {{"deviceNumber", number}, {"deviceName", v.VideoCards[i]}}, true);
+  }
+  l.raw(4, "<supportedVideoModes>");
+  for (std::size_t i = 0; i < v.VideoModes.size(); ++i) {
+    l.raw(5, "<videoMode number=\"" + std::to_string(i) + "\">" +
+                 makeThisAttributeOkay(v.VideoModes[i]) + "</videoMode>");
+  }
+  l.raw(4, "</supportedVideoModes>");
+  l.raw(3, "</videoInformation>");
+}
+
+void networkSection(Lines& l, const quorvane::HardwareInfo& hw) {
+  const auto& n = hw.Network;
+  l.raw(2, "<networkInformation>");
+  l.element(3, "Hostname", n.Hostname);
+  l.element(3, "IP", n.IP);
+  l.element(3, "DomainName", n.DomainName);
+  l.flag(3, "IsAdmin", n.IsAdmin);
+  l.element(3, "Username", n.UserName);
+  l.flag(3, "IsNT", n.IsNT);
+  l.raw(2, "</networkInformation>");
+}
+
 }  // namespace
 
 std::string makeThisFieldOkay(std::string_view text) {
@@ -152,183 +342,25 @@ std::string xmlFileHeader() {
   return s;
 }
 
+// One computer's block: software, hardware and network, one writer a section.
 void appendComputerBlock(std::string& out, const quorvane::AuditRecord& r) {
   Lines l(out);
-  const auto& w = r.Software.Windows;
   const auto& hw = r.Hardware;
   l.open(1, "computerInformation", {{"ip", hw.Network.IP}});
   l.raw(2, "<softwareInformation>");
-  l.raw(3, "<windowsInformation>");
-  l.element(4, "RegisteredOwner", w.RegisteredOwner);
-  l.element(4, "RegisteredOrganization", w.RegisteredOrganization);
-  l.element(4, "OperatingSystem", w.OperatingSystem);
-  l.element(4, "Version", w.Version);
-  l.element(4, "Username", w.Username);
-  l.element(4, "ProductKey", w.ProductKey);
-  l.element(4, "WindowsID", w.WindowsID);
-  l.element(4, "Uptime", w.Uptime);
-  l.element(4, "CommandInterpreter", w.CommandInterpreter);
-  l.element(4, "EnhancementPack", w.EnhancementPack);
-  l.flag(4, "DebugVersionOfUser.exe", w.DebugVersionOfUser);
-  l.flag(4, "DBCSversionOfUser.exe", w.DBCSVersionOfUser);
-  l.element(4, "WindowsBoot", quorvane::strGetBootDescription(w.WindowsBoot));
-  l.flag(4, "HebrewAndArabic", w.HebrewAndArabic);
-  l.flag(4, "WindowsForPen", w.WindowsForPen);
-  l.flag(4, "Security", w.Security);
-  l.flag(4, "ScreenReviewer", w.ScreenReviewer);
-  l.flag(4, "ShowSounds", w.ShowSounds);
-  l.flag(4, "DropDownMenusRightAligned", w.DropDownMenusRightAligned);
-  l.element(4, "FastBoot", w.FastBoot);
-  l.flag(4, "NetworkConnection", w.NetworkConnection);
-  l.flag(4, "BootToGUI", w.BootToGUI);
-  l.flag(4, "Autoscan", w.Autoscan);
-  l.flag(4, "ShowLogo", w.ShowLogo);
-  l.flag(4, "LoadDriveSpace", w.LoadDriveSpace);
-  l.flag(4, "LoadDoubleSpace", w.LoadDoubleSpace);
-  l.element(4, "ProgramsPath", w.ProgramsPath);
-  l.element(4, "Prompt", w.Prompt);
-  l.element(4, "PagingDrive", w.PagingDrive);
-  l.raw(3, "</windowsInformation>");
-
-  l.raw(3, "<applicationsInformation>");
-  const auto& apps = r.Software.Applications;
-  for (std::size_t i = 0; i < writtenCount(apps); ++i) {
-    const auto& a = apps[i];
-    l.open(4, "appInfo", {{"displayName", a.DisplayName}});
-    l.element(5, "DisplayVersion", a.DisplayVersion);
-    l.element(5, "Publisher", a.Publisher);
-    l.element(5, "InstallLocation", a.InstallLocation);
-    l.element(5, "UninstallString", a.UninstallString);
-    l.element(5, "URLInfoAbout", a.URLInfoAbout);
-    l.raw(4, "</appInfo>");
-  }
-  l.raw(3, "</applicationsInformation>");
+  windowsSection(l, r);
+  applicationsSection(l, r);
   l.raw(2, "</softwareInformation>");
-
   l.raw(2, "<hardwareInformation>");
-  l.raw(3, "<drivesInformation>");
-  for (std::size_t i = 0; i < writtenCount(hw.Drives); ++i) {
-    const auto& d = hw.Drives[i];
-    l.open(4, "drive", {{"label", d.DriveLabel}});
-    l.element(5, "DriveName", d.DriveName);
-    l.element(5, "DriveSort", d.DriveSort);
-    l.element(5, "DriveLabel", d.DriveLabel);
-    l.element(5, "DriveSerial", d.DriveSerial);
-    l.element(5, "DriveSize", d.DriveSize);
-    l.element(5, "DriveFree", d.DriveFree);
-    l.element(5, "DriveUsed", d.DriveUsed);
-    l.element(5, "DriveType", d.DriveType);
-    l.raw(4, "</drive>");
-  }
-  l.raw(3, "</drivesInformation>");
-
-  const auto& k = hw.Keyboard;
-  l.raw(3, "<keyboardInformation>");
-  l.element(4, "Model", k.Model);
-  l.element(4, "KeyboardType", k.KeyboardType);
-  l.element(4, "OEMCodePage", codePageText(k.OEMCodePage, &quorvane::getOEMCodePageName));
-  l.element(4, "ANSICodePage", codePageText(k.ANSICodePage, &quorvane::getANSICodePageName));
-  l.element(4, "LayoutID", k.LayoutID);
-  l.element(4, "LayoutName", k.LayoutName);
-  l.element(4, "RepeatDelay", k.RepeatDelay);
-  l.element(4, "RepeatSpeed", k.RepeatSpeed);
-  l.element(4, "NumberOfFunctionKeys", k.NumberOfFunctionKeys);
-  l.element(4, "CaretFlashSpeed", k.CaretFlashSpeed);
-  l.element(4, "CaretWidth", k.CaretWidth);
-  l.element(4, "DriverFile", k.DriverFile);
-  l.element(4, "DriverDesc", k.DriverDesc);
-  l.element(4, "DriverVers", k.DriverVers);
-  l.element(4, "DriverProv", k.DriverProv);
-  l.element(4, "DriverDate", k.DriverDate);
-  l.element(4, "DriverTime", k.DriverTime);
-  l.raw(3, "</keyboardInformation>");
-
-  const auto& m = hw.Memory;
-  l.raw(3, "<memoryInformation>");
-  l.element(4, "TotalMemoryAvailable", m.TotalMemoryAvailable);
-  l.element(4, "TotalPhysicalMemory", m.TotalPhysicalMemory);
-  l.element(4, "TotalAvailablePhysicalMemory", m.TotalAvailablePhysicalMemory);
-  l.element(4, "MaxSwapFile", m.MaxSwapFile);
-  l.element(4, "CurrentSwapFile", m.CurrentSwapFile);
-  l.element(4, "FreeSwapFile", m.FreeSwapFile);
-  l.element(4, "MemoryLoad", m.MemoryLoad + "%");
-  l.raw(3, "</memoryInformation>");
-
-  if (hw.PrintersPresent.isTrue()) {
-    const std::string count = std::to_string(hw.Printers.size());
-    l.open(3, "printerInformation", {{"count", count}});
-    for (const auto& p : hw.Printers) {
-      l.element(4, "DisplayName", p.DisplayName);
-      l.element(4, "DriverName", p.DriverName);
-      l.element(4, "Port", p.Port);
-      l.flag(4, "Colour", p.Colour);
-      l.element(4, "Duplex", quorvane::getDuplexDescription(p.Duplex));
-      l.element(4, "Orientation", quorvane::getDocumentOrientation(p.Orientation));
-      l.element(4, "PaperBin", quorvane::getPaperBin(p.PaperBin));
-      l.element(4, "PaperSize", quorvane::getPaperSize(p.PaperSize));
-      l.element(4, "PrintQuality", quorvane::getPrintQuality(p.PrintQuality));
-    }
-    l.raw(3, "</printerInformation>");
-  } else {
-    l.raw(3, "<printerInformation count=\"0\"/>");
-  }
-
-  const auto& c = hw.Processor;
-  l.raw(3, "<processorInformation>");
-  l.element(4, "NumberOfCPUs", c.NumberOfCPUs);
-  l.element(4, "CPUSpeed", c.CPUSpeed);
-  l.element(4, "ActiveProcessorMark", c.ActiveProcessorMark);
-  l.element(4, "CPUVersion", c.CPUVersion);
-  l.element(4, "CPUClass", c.CPUClass);
-  l.element(4, "CPUStepping", c.CPUStepping);
-  l.element(4, "MinAppAddress", c.MinAppAddress);
-  l.element(4, "MaxAppAddress", c.MaxAppAddress);
-  l.element(4, "PageSize", c.PageSize);
-  l.flag(4, "LowEndCPU", c.LowEndCPU);
-  l.element(4, "BlockSize", c.BlockSize);
-  l.raw(3, "</processorInformation>");
-
-  const auto& s = hw.Sound;
-  if (s.boolPresent.isTrue()) {
-    l.raw(3, "<soundInformation soundPresent=\"True\">");
-    l.element(4, "boolPresent", "True");
-    l.element(4, "strIOPort", s.strIOPort);
-    l.element(4, "strIRQ", s.strIRQ);
-    l.element(4, "strDMA", s.strDMA);
-    waveDevices(l, "waveInDeviceCapabilities", s.WaveInDevices);
-    waveDevices(l, "waveOutDeviceCapabilities", s.WaveOutDevices);
-    l.raw(3, "</soundInformation>");
-  } else {
-    l.raw(3, "<soundInformation soundPresent=\"False\"/>");
-  }
-
-  const auto& v = hw.Video;
-  l.open(3, "videoInformation",
-         {{"currResolution", v.currResolution},
-          {"currColourDepth", v.currColourDepth},
-          {"currFrequency", v.currFrequency}});
-  for (std::size_t i = 0; i < v.VideoCards.size(); ++i) {
-    const std::string number = std::to_string(i);
-    l.open(4, "videoCard", {{"deviceNumber", number}, {"deviceName", v.VideoCards[i]}}, true);
-  }
-  l.raw(4, "<supportedVideoModes>");
-  for (std::size_t i = 0; i < v.VideoModes.size(); ++i) {
-    l.raw(5, "<videoMode number=\"" + std::to_string(i) + "\">" +
-                 makeThisAttributeOkay(v.VideoModes[i]) + "</videoMode>");
-  }
-  l.raw(4, "</supportedVideoModes>");
-  l.raw(3, "</videoInformation>");
+  drivesSection(l, hw);
+  keyboardSection(l, hw);
+  memorySection(l, hw);
+  printersSection(l, hw);
+  processorSection(l, hw);
+  soundSection(l, hw);
+  videoSection(l, hw);
   l.raw(2, "</hardwareInformation>");
-
-  const auto& n = hw.Network;
-  l.raw(2, "<networkInformation>");
-  l.element(3, "Hostname", n.Hostname);
-  l.element(3, "IP", n.IP);
-  l.element(3, "DomainName", n.DomainName);
-  l.flag(3, "IsAdmin", n.IsAdmin);
-  l.element(3, "Username", n.UserName);
-  l.flag(3, "IsNT", n.IsNT);
-  l.raw(2, "</networkInformation>");
+  networkSection(l, hw);
   l.raw(1, "</computerInformation>");
 }
 
