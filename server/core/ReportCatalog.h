@@ -3,8 +3,10 @@
 //
 // An implementation lists the program folder for report libraries, reads
 // each one's catalog and returns one entry per library in discovery order.
-// Until the report runner exists, NoReportLibraries finds none. A failure is
-// returned as a Status and ends start-up like any other step.
+// NoReportLibraries finds none: a ServerCore starts with it, and the programs
+// set the catalog that loads the libraries (LibraryReportCatalog); tests that
+// need no report keep it. A failure is returned as a Status and ends start-up
+// like any other step.
 #pragma once
 
 #include <string>

@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "common/AuditRecordIO.h"
-#include "reportlib/clsXMLExport.h"
+#include "server/core/ReportComponent.h"
 #include "server/testsupport/QtTestSupport.h"
 
 namespace quorvane {
@@ -64,6 +64,24 @@ std::vector<std::string> crlfLines(const std::string& text) {
   }
   lines.push_back(text.substr(from));
   return lines;
+}
+
+// What the report library writes for `files` when it is called in this
+// process through its plug-in interface, the way the console's runner calls
+// it: Init with the file list, then doReport to `out`.
+std::string exportThroughLibrary(const char* className, const std::vector<std::string>& files,
+                                 const std::string& out) {
+  auto lib = ComponentLibrary::load(kDovrel);
+  if (!lib) return "(load: " + lib.status().description() + ")";
+  if (Status st = (*lib)->registerServer(); !st) return "(register: " + st.description() + ")";
+  const QvHost quiet{sizeof(QvHost), QV_HOST_QUIET, nullptr, nullptr};
+  auto object = (*lib)->createObject(className, &quiet);
+  if (!object) return "(create: " + object.status().description() + ")";
+  auto init = object->invoke("Init", {ReportValue{files}});
+  if (!init || init->asBool() == nullptr || !*init->asBool()) return "(Init failed)";
+  auto done = object->invoke("doReport", {ReportValue{std::int32_t{0}}, ReportValue{out}});
+  if (!done) return "(doReport: " + done.status().description() + ")";
+  return readFile(out);
 }
 
 AuditRecord machine(const std::string& ip, const std::string& host, const std::string& domain,
@@ -118,14 +136,10 @@ TEST_F(ReportModeTest, XmlExportOverTheDataStore) {
   EXPECT_EQ(lines[5], "\t<computerInformation ip=\"127.0.0.1\">");
   EXPECT_EQ(lines[lines.size() - 2], "</report>");
   EXPECT_EQ(lines.back(), "");
-  // The records as the server stored them, in the order of its data file list.
-  std::string expected = dovrel::xmlFileHeader();
-  for (const auto& rec : records) {
-    auto stored = decodeStoredAudit(readFile(folder.path() + "DataStore/" + rec.Hardware.Network.IP + ".dat"));
-    ASSERT_TRUE(stored);
-    dovrel::appendComputerBlock(expected, *stored);
-  }
-  expected += "</report>\r\n";
+  // The export of the files the server stored, in the order of its data file list.
+  std::vector<std::string> stored;
+  for (const auto& rec : records) stored.push_back(folder.path() + "DataStore/" + rec.Hardware.Network.IP + ".dat");
+  const std::string expected = exportThroughLibrary("clsXMLExport", stored, folder.path() + "direct.xml");
   EXPECT_EQ(xml, expected);
   EXPECT_NE(xml.find("\t\t\t\t<appInfo displayName=\"&#60;script>x&#60;/script>\">\r\n"), std::string::npos);
   if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
