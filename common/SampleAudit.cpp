@@ -106,13 +106,7 @@ DriveInfo drive(std::string name, std::string type, std::string label, std::stri
   return d;
 }
 
-}  // namespace
-
-AuditRecord makeSampleAudit(int applications, std::uint32_t seed) {
-  Picker pick(seed);
-  AuditRecord r;
-
-  WindowsInfo& w = r.Software.Windows;
+void fillWindows(WindowsInfo& w, Picker& pick, std::uint32_t seed) {
   w.RegisteredOwner = "Office User " + std::to_string(seed);
   w.RegisteredOrganization = "Example Trading Ltd";
   w.OperatingSystem = "Microsoft Windows 98 Second Edition";
@@ -134,29 +128,31 @@ AuditRecord makeSampleAudit(int applications, std::uint32_t seed) {
   w.ProgramsPath = "C:\\WINDOWS;C:\\WINDOWS\\COMMAND";
   w.Prompt = "$p$g";
   w.PagingDrive = "C:";
+}
 
-  if (applications > 0) {
-    auto& apps = r.Software.Applications;
-    apps.present = true;
-    apps.items.reserve(static_cast<std::size_t>(applications) + 1);
-    for (int i = 0; i < applications; ++i) {
-      const Product& p = pick.from(kProducts);
-      ApplicationInfo a;
-      a.DisplayVersion = version(pick);
-      a.DisplayName = std::string(p.name) + " " + a.DisplayVersion;
-      a.Publisher = std::string(p.publisher);
-      a.InstallLocation = "C:\\Program Files\\" + std::string(p.folder);
-      a.UninstallString = "\"" + a.InstallLocation + "\\uninst.exe\" /S /ID=" + std::to_string(i);
-      a.URLInfoAbout = std::string(p.url);
-      apps.items.push_back(std::move(a));
-    }
-    // The closing element carries the other values of the last entry examined.
-    ApplicationInfo closing = apps.items.back();
-    closing.DisplayName.clear();
-    apps.items.push_back(std::move(closing));
+// `applications` entries and the closing one; none at all for 0.
+void fillApplications(Array<ApplicationInfo>& apps, Picker& pick, int applications) {
+  if (applications <= 0) return;
+  apps.present = true;
+  apps.items.reserve(static_cast<std::size_t>(applications) + 1);
+  for (int i = 0; i < applications; ++i) {
+    const Product& p = pick.from(kProducts);
+    ApplicationInfo a;
+    a.DisplayVersion = version(pick);
+    a.DisplayName = std::string(p.name) + " " + a.DisplayVersion;
+    a.Publisher = std::string(p.publisher);
+    a.InstallLocation = "C:\\Program Files\\" + std::string(p.folder);
+    a.UninstallString = "\"" + a.InstallLocation + "\\uninst.exe\" /S /ID=" + std::to_string(i);
+    a.URLInfoAbout = std::string(p.url);
+    apps.items.push_back(std::move(a));
   }
+  // The closing element carries the other values of the last entry examined.
+  ApplicationInfo closing = apps.items.back();
+  closing.DisplayName.clear();
+  apps.items.push_back(std::move(closing));
+}
 
-  HardwareInfo& h = r.Hardware;
+void fillPrinters(HardwareInfo& h, Picker& pick) {
   const int printers = 1 + static_cast<int>(pick.below(2));
   for (int i = 0; i < printers; ++i) {
     PrinterInfo p;
@@ -172,8 +168,9 @@ AuditRecord makeSampleAudit(int applications, std::uint32_t seed) {
     h.Printers.push_back(std::move(p));
   }
   h.PrintersPresent = true;
+}
 
-  KeyboardInfo& k = h.Keyboard;
+void fillKeyboard(KeyboardInfo& k) {
   k.Model = "PC/AT Enhanced Keyboard (101/102-Key)";
   k.KeyboardType = "4/0";
   k.OEMCodePage = "437";
@@ -191,8 +188,9 @@ AuditRecord makeSampleAudit(int applications, std::uint32_t seed) {
   k.DriverProv = "Microsoft";
   k.DriverDate = "4-23-1999";
   k.DriverTime = "22:22:00";
+}
 
-  ProcessorInfo& c = h.Processor;
+void fillProcessor(ProcessorInfo& c, Picker& pick) {
   c.NumberOfCPUs = "1";
   c.ActiveProcessorMark = "1";
   c.CPUVersion = "GenuineIntel";
@@ -203,8 +201,9 @@ AuditRecord makeSampleAudit(int applications, std::uint32_t seed) {
   c.MaxAppAddress = "2147418111";
   c.PageSize = "4096";
   c.BlockSize = "65536";
+}
 
-  MemoryInfo& m = h.Memory;
+void fillMemory(MemoryInfo& m, Picker& pick) {
   const std::uint32_t megabytes = 64u << pick.below(4);
   m.TotalMemoryAvailable = std::to_string(megabytes) + " MBytes";
   m.TotalPhysicalMemory = std::to_string(megabytes * 1024) + " KBytes";
@@ -213,8 +212,9 @@ AuditRecord makeSampleAudit(int applications, std::uint32_t seed) {
   m.CurrentSwapFile = "131072 KBytes";
   m.FreeSwapFile = "98304 KBytes";
   m.MemoryLoad = std::to_string(20 + pick.below(70)) + " %";
+}
 
-  VideoInfo& v = h.Video;
+void fillVideo(VideoInfo& v) {
   v.VideoCards.push_back("NVIDIA RIVA TNT2 Model 64");
   v.currResolution = "1024 * 768";
   v.currColourDepth = "32 bits per pixel  (True Color)";
@@ -226,8 +226,9 @@ AuditRecord makeSampleAudit(int applications, std::uint32_t seed) {
       "32bit colour (True Color)"};
   for (auto size : kSizes)
     for (auto depth : kDepths) v.VideoModes.push_back(std::string(size) + " " + std::string(depth));
+}
 
-  SoundInfo& s = h.Sound;
+void fillSound(SoundInfo& s) {
   s.boolPresent = true;
   s.strIOPort = "220";
   s.strIRQ = "5";
@@ -236,14 +237,17 @@ AuditRecord makeSampleAudit(int applications, std::uint32_t seed) {
   s.WaveOutDevices.push_back(waveDevice("SB Live! Wave Device", 0xFFF | 0x2000 | 0x20000, true));
   s.WaveInDevices.push_back(waveDevice("Microsoft Sound Mapper", 0xFFF, true));
   s.WaveInDevices.push_back(waveDevice("SB Live! Wave Device", 0xFFF, true));
+}
 
+void fillDrives(HardwareInfo& h, Picker& pick) {
   const std::uint64_t diskSize = 20003794944ull + 1000000ull * pick.below(1000);
   h.Drives.push_back(drive("A:\\", "Removable drive", "NoName", "0000-0000", 0, 0));
   h.Drives.push_back(drive("C:\\", "Fixed drive", "SYSTEM", "1A2B-3C4D", diskSize, diskSize / 3));
   h.Drives.push_back(drive("D:\\", "CD-ROM drive", "NoName", "0000-0000", 0, 0));
   h.Drives.push_back(DriveInfo{});
+}
 
-  NetworkInfo& n = h.Network;
+void fillNetwork(NetworkInfo& n, std::uint32_t seed) {
   n.Hostname = "PC-" + std::to_string(seed);
   n.IP = "127." + std::to_string((seed / 65024) % 256) + "." + std::to_string((seed / 254) % 256) +
          "." + std::to_string(seed % 254 + 1);
@@ -251,10 +255,33 @@ AuditRecord makeSampleAudit(int applications, std::uint32_t seed) {
   n.UserName = "user" + std::to_string(seed);
   n.IsAdmin = false;
   n.IsNT = false;
+}
 
-  r.AuditDate = twoDigits(1 + pick.below(28)) + "/" + twoDigits(1 + pick.below(12)) + "/" +
-                std::to_string(2000 + pick.below(25)) + " " + twoDigits(pick.below(24)) + ":" +
-                twoDigits(pick.below(60)) + ":" + twoDigits(pick.below(60));
+std::string auditDate(Picker& pick) {
+  return twoDigits(1 + pick.below(28)) + "/" + twoDigits(1 + pick.below(12)) + "/" +
+         std::to_string(2000 + pick.below(25)) + " " + twoDigits(pick.below(24)) + ":" +
+         twoDigits(pick.below(60)) + ":" + twoDigits(pick.below(60));
+}
+
+}  // namespace
+
+// The sections in a fixed order: each draws from `pick` in turn, so the same
+// seed gives the same record.
+AuditRecord makeSampleAudit(int applications, std::uint32_t seed) {
+  Picker pick(seed);
+  AuditRecord r;
+  fillWindows(r.Software.Windows, pick, seed);
+  fillApplications(r.Software.Applications, pick, applications);
+  HardwareInfo& h = r.Hardware;
+  fillPrinters(h, pick);
+  fillKeyboard(h.Keyboard);
+  fillProcessor(h.Processor, pick);
+  fillMemory(h.Memory, pick);
+  fillVideo(h.Video);
+  fillSound(h.Sound);
+  fillDrives(h, pick);
+  fillNetwork(h.Network, seed);
+  r.AuditDate = auditDate(pick);
   r.ListenPortNumber = 5001;
   return r;
 }

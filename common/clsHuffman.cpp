@@ -210,58 +210,31 @@ struct DecodeNode {
   std::int16_t value = -1;
 };
 
-Expected<std::string> decode(std::string_view in) {
-  if (in.size() < 4 || in.substr(0, 4) != kMagicCompressed) {
-    if (in.size() >= 4 && in.substr(0, 4) == kMagicStored) return std::string(in.substr(4));
-    return Status::Error(kErrHe3NotIdentified, std::string(kHe3NotIdentifiedText),
-                         std::string(kHe3DecodeSource));
-  }
-  if (in.size() < kHeaderSize) return corrupt("container shorter than its header");
-  const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-  const std::uint8_t check = p[4];
-  const std::uint32_t rawLength = static_cast<std::uint32_t>(p[5]) |
-                                  (static_cast<std::uint32_t>(p[6]) << 8) |
-                                  (static_cast<std::uint32_t>(p[7]) << 16) |
-                                  (static_cast<std::uint32_t>(p[8]) << 24);
-  if (rawLength > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
-    return corrupt("negative uncompressed length");
-  }
-  const std::size_t length = rawLength;
-  const std::size_t symbols = static_cast<std::size_t>(p[9]) | (static_cast<std::size_t>(p[10]) << 8);
-  if (length == 0) {
-    if (check != 0) {
-      return Status::Error(kErrHe3CheckByte, std::string(kHe3CheckByteText),
-                           std::string(kHe3DecodeSource));
-    }
-    return std::string();
-  }
-  if (symbols == 0 || symbols > 256) return corrupt("symbol count out of range");
-
-  std::size_t pos = kHeaderSize;
-  if (in.size() - pos < 2 * symbols) return corrupt("symbol table runs past the end");
+// The symbol table after the header: `symbols` pairs (value, code length),
+// values ascending, no code length 0. Gives the number of code bits.
+Expected<std::uint64_t> checkSymbolTable(const unsigned char* table, std::size_t symbols) {
   std::uint64_t codeBitCount = 0;
   int previous = -1;
   for (std::size_t i = 0; i < symbols; ++i) {
-    const int value = p[pos + 2 * i];
-    const int codeLength = p[pos + 2 * i + 1];
+    const int value = table[2 * i];
+    const int codeLength = table[2 * i + 1];
     if (value <= previous) return corrupt("symbol table not in ascending order");
     if (codeLength == 0) return corrupt("code length 0");
     previous = value;
     codeBitCount += codeLength;
   }
-  const std::size_t tablePos = pos;
-  pos += 2 * symbols;
-  const std::size_t codeBytes = (codeBitCount + 7) / 8;
-  if (in.size() - pos < codeBytes) return corrupt("code bits run past the end");
+  return codeBitCount;
+}
 
-  // Decoding tree: node 0 is the root.
+// The decoding tree of the table's codes, read from `codeBits`; node 0 is the root.
+Expected<std::vector<DecodeNode>> buildDecodeTree(const unsigned char* table, std::size_t symbols,
+                                                  const unsigned char* codeBits) {
   std::vector<DecodeNode> nodes(1);
   nodes.reserve(kMaxNodes);
   std::uint64_t bit = 0;
-  const unsigned char* codeBits = p + pos;
   for (std::size_t i = 0; i < symbols; ++i) {
-    const int value = p[tablePos + 2 * i];
-    const int codeLength = p[tablePos + 2 * i + 1];
+    const int value = table[2 * i];
+    const int codeLength = table[2 * i + 1];
     int cur = 0;
     for (int k = 0; k < codeLength; ++k, ++bit) {
       if (nodes[cur].value >= 0) return corrupt("a code is a prefix of another");
@@ -282,16 +255,18 @@ Expected<std::string> decode(std::string_view in) {
     }
     nodes[cur].value = static_cast<std::int16_t>(value);
   }
-  pos += codeBytes;
+  return nodes;
+}
 
-  // Every byte takes at least one data bit: refuse a length the data cannot supply
-  // before allocating for it.
-  const std::uint64_t dataBits = static_cast<std::uint64_t>(in.size() - pos) * 8;
-  if (length > dataBits) return corrupt("data bits too short for the uncompressed length");
+Status checkByteMismatch() {
+  return Status::Error(kErrHe3CheckByte, std::string(kHe3CheckByteText), std::string(kHe3DecodeSource));
+}
 
+// `length` bytes from the data bits through the tree; their XOR must be `check`.
+Expected<std::string> decodeData(const std::vector<DecodeNode>& nodes, const unsigned char* data,
+                                 std::uint64_t dataBits, std::size_t length, std::uint8_t check) {
   std::string out;
   out.resize(length);
-  const unsigned char* data = p + pos;
   std::uint8_t xorAll = 0;
   std::size_t emitted = 0;
   int cur = 0;
@@ -309,11 +284,50 @@ Expected<std::string> decode(std::string_view in) {
       cur = next;
     }
   }
-  if (xorAll != check) {
-    return Status::Error(kErrHe3CheckByte, std::string(kHe3CheckByteText),
+  if (xorAll != check) return checkByteMismatch();
+  return out;
+}
+
+Expected<std::string> decode(std::string_view in) {
+  if (in.size() < 4 || in.substr(0, 4) != kMagicCompressed) {
+    if (in.size() >= 4 && in.substr(0, 4) == kMagicStored) return std::string(in.substr(4));
+    return Status::Error(kErrHe3NotIdentified, std::string(kHe3NotIdentifiedText),
                          std::string(kHe3DecodeSource));
   }
-  return out;
+  if (in.size() < kHeaderSize) return corrupt("container shorter than its header");
+  const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+  const std::uint8_t check = p[4];
+  const std::uint32_t rawLength = static_cast<std::uint32_t>(p[5]) |
+                                  (static_cast<std::uint32_t>(p[6]) << 8) |
+                                  (static_cast<std::uint32_t>(p[7]) << 16) |
+                                  (static_cast<std::uint32_t>(p[8]) << 24);
+  if (rawLength > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
+    return corrupt("negative uncompressed length");
+  }
+  const std::size_t length = rawLength;
+  const std::size_t symbols = static_cast<std::size_t>(p[9]) | (static_cast<std::size_t>(p[10]) << 8);
+  if (length == 0) {
+    if (check != 0) return checkByteMismatch();
+    return std::string();
+  }
+  if (symbols == 0 || symbols > 256) return corrupt("symbol count out of range");
+
+  const std::size_t tablePos = kHeaderSize;
+  if (in.size() - tablePos < 2 * symbols) return corrupt("symbol table runs past the end");
+  Expected<std::uint64_t> codeBitCount = checkSymbolTable(p + tablePos, symbols);
+  if (!codeBitCount) return codeBitCount.status();
+  std::size_t pos = tablePos + 2 * symbols;
+  const std::size_t codeBytes = (*codeBitCount + 7) / 8;
+  if (in.size() - pos < codeBytes) return corrupt("code bits run past the end");
+  Expected<std::vector<DecodeNode>> nodes = buildDecodeTree(p + tablePos, symbols, p + pos);
+  if (!nodes) return nodes.status();
+  pos += codeBytes;
+
+  // Every byte takes at least one data bit: refuse a length the data cannot supply
+  // before allocating for it.
+  const std::uint64_t dataBits = static_cast<std::uint64_t>(in.size() - pos) * 8;
+  if (length > dataBits) return corrupt("data bits too short for the uncompressed length");
+  return decodeData(*nodes, p + pos, dataBits, length, check);
 }
 
 }  // namespace

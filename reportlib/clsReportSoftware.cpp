@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <unordered_map>
 
 #include "common/ErrorReport.h"
 #include "common/Text8.h"
+#include "common/WholeFile.h"
 #include "common/modZlib.h"
 #include "packed/DefaultTemplate0.h"
 
@@ -191,11 +191,9 @@ bool clsReportSoftware::doHTMLReport(const std::string& path) {
   return doOutput(path);
 }
 
-bool clsReportSoftware::doOutput(const std::string& path) {
-  const std::string where = "Dovrel.clsReportSoftware.doOutput()";
-  progress_.setStatus("Outputting HTML ...");
-  progress_.setProgress(0.0f);
-
+// The template beside the library, first written from the built-in one when
+// there is none (never replacing one), split at its replicated row.
+std::optional<TemplateParts> clsReportSoftware::readTemplate(const std::string& where) {
   const std::filesystem::path tpl = templatePath();
   std::error_code ec;
   if (!std::filesystem::exists(tpl, ec)) {
@@ -203,7 +201,7 @@ bool clsReportSoftware::doOutput(const std::string& path) {
     auto bytes = defaultTemplate();
     if (!bytes) {
       host_.reportError(where, bytes.status().number(), bytes.status().description(), __LINE__);
-      return false;
+      return std::nullopt;
     }
     // "x": created here or not at all, so an existing template is never replaced.
     if (FILE* f = std::fopen(tpl.c_str(), "wbx")) {
@@ -211,32 +209,34 @@ bool clsReportSoftware::doOutput(const std::string& path) {
       if (std::fclose(f) != 0 || !ok) {
         host_.reportError(where, quorvane::kErrPathAccess,
                           tpl.string() + ": the default template could not be written", __LINE__);
-        return false;
+        return std::nullopt;
       }
     } else if (errno != EEXIST) {
       host_.reportError(where, quorvane::kErrPathAccess, tpl.string() + ": " + std::strerror(errno),
                         __LINE__);
-      return false;
+      return std::nullopt;
     }
   }
 
-  std::string text;
-  {
-    std::ifstream in(tpl, std::ios::binary);
-    if (!in) {
-      host_.reportError(where, quorvane::kErrFileNotFound, tpl.string() + ": cannot be read",
-                        __LINE__);
-      return false;
-    }
-    std::ostringstream buf;
-    buf << in.rdbuf();
-    text = std::move(buf).str();
+  auto text = quorvane::readWholeFile(tpl, kMaxTemplateSize);
+  if (!text) {
+    host_.reportError(where, quorvane::kErrFileNotFound, tpl.string() + ": cannot be read", __LINE__);
+    return std::nullopt;
   }
-  auto parts = splitTemplate(text);
+  auto parts = splitTemplate(*text);
   if (!parts) {
     host_.reportError(where, parts.status().number(), parts.status().description(), __LINE__);
-    return false;
+    return std::nullopt;
   }
+  return std::move(*parts);
+}
+
+bool clsReportSoftware::doOutput(const std::string& path) {
+  const std::string where = "Dovrel.clsReportSoftware.doOutput()";
+  progress_.setStatus("Outputting HTML ...");
+  progress_.setProgress(0.0f);
+  const std::optional<TemplateParts> parts = readTemplate(where);
+  if (!parts) return false;
   progress_.setProgress(1.0f);
 
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,9 @@ std::string fillPlaceholders(std::string_view text, const std::vector<Placeholde
 // "#CCCCCC" for row 0, then alternately "#999999" and "#CCCCCC".
 std::string_view rowColour(std::size_t row);
 
+// The largest template file a report reads (a page of HTML is far smaller).
+inline constexpr std::uint64_t kMaxTemplateSize = 16u << 20;
+
 struct TemplateParts {
   std::string head;
   std::string row;
@@ -86,6 +90,7 @@ class clsReportSoftware final : public clsReportBase {
  private:
   bool doHTMLReport(const std::string& path);
   bool doOutput(const std::string& path);
+  std::optional<TemplateParts> readTemplate(const std::string& where);
 
   std::filesystem::path folder_;
   std::string dateTime_;

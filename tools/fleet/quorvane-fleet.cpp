@@ -48,28 +48,14 @@ int generate(const FleetCommandLine& cl) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  auto parsed = parseFleetCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  if (!parsed) {
-    std::cerr << "quorvane-fleet: " << parsed.status().description() << "\n" << kFleetUsage << "\n";
-    return 2;
-  }
-  FleetCommandLine cl = std::move(*parsed);
-  if (cl.mode == FleetCommandLine::Mode::Help) {
-    std::cout << kFleetUsage << "\n";
-    return 0;
-  }
-  if (cl.mode == FleetCommandLine::Mode::Generate) return generate(cl);
-
-  raiseOpenFileLimit();
-  FleetOptions& o = cl.options;
+// A work folder when none is given, and machine files in it when no folder
+// of them is given. False (with a message) when either cannot be made.
+bool prepareFolders(FleetOptions& o) {
   if (o.workDir.empty()) {
     std::string tmpl = (fs::temp_directory_path() / "quorvane-fleet.XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) {
       std::perror("quorvane-fleet: mkdtemp");
-      return 1;
+      return false;
     }
     o.workDir = tmpl;
   }
@@ -79,11 +65,41 @@ int main(int argc, char** argv) {
       Status st = writeFleetMachines(o.machines, std::min(o.agents, 1000), 1, defaultMachineTemplates());
       if (!st) {
         std::cerr << "quorvane-fleet: " << st.description() << "\n";
-        return 1;
+        return false;
       }
     }
   }
+  return true;
+}
 
+bool goalReached(const Fleet& fleet, FleetCommandLine::Until until) {
+  switch (until) {
+    case FleetCommandLine::Until::Ended: return fleet.allEnded();
+    case FleetCommandLine::Until::Uploaded: return fleet.firstUploadsSettled();
+    case FleetCommandLine::Until::Acknowledged: return fleet.allAcknowledged();
+  }
+  return false;
+}
+
+// The summary on standard output (and in the status file); the exit status.
+int finish(Fleet& fleet, const FleetCommandLine& cl, double seconds, bool reached) {
+  fleet.checkAcknowledgements();
+  const FleetSummary s = fleet.summary();
+  writeStatus(cl.statusFile, s);
+  for (const std::string& e : fleet.errorTexts()) std::cerr << "quorvane-fleet: error report from " << e << "\n";
+  std::cout << "quorvane-fleet: " << formatSummary(s) << "\n";
+  if (cl.until != FleetCommandLine::Until::Ended) {
+    const long done = cl.until == FleetCommandLine::Until::Acknowledged ? s.uploadsAcknowledged : s.uploadsSent;
+    std::printf("quorvane-fleet: %ld uploads in %.3f s (%.1f uploads/s)%s\n", done, seconds,
+                seconds > 0 ? done / seconds : 0.0, reached ? "" : " - goal not reached");
+  }
+  std::fflush(stdout);
+  return (s.errors == 0 && (reached || cl.until == FleetCommandLine::Until::Ended)) ? 0 : 1;
+}
+
+// Runs the fleet until its goal, a signal or --max-seconds.
+int run(FleetCommandLine& cl) {
+  FleetOptions& o = cl.options;
   asio::io_context io;
   auto work = asio::make_work_guard(io);
   Fleet fleet(io, o);
@@ -99,14 +115,6 @@ int main(int argc, char** argv) {
   bool reached = false;
   bool statusDue = false;
   asio::steady_timer statusTimer(io);
-  const auto goal = [&] {
-    switch (cl.until) {
-      case FleetCommandLine::Until::Ended: return fleet.allEnded();
-      case FleetCommandLine::Until::Uploaded: return fleet.firstUploadsSettled();
-      case FleetCommandLine::Until::Acknowledged: return fleet.allAcknowledged();
-    }
-    return false;
-  };
   fleet.onProgress = [&] {
     if (!statusDue && !cl.statusFile.empty()) {
       statusDue = true;
@@ -116,7 +124,7 @@ int main(int argc, char** argv) {
         writeStatus(cl.statusFile, fleet.summary());
       });
     }
-    if (!reached && fleet.allStarted() && goal()) {
+    if (!reached && fleet.allStarted() && goalReached(fleet, cl.until)) {
       reached = true;
       asio::post(io, [&] {
         if (cl.until != FleetCommandLine::Until::Ended) fleet.stopAll();
@@ -153,17 +161,25 @@ int main(int argc, char** argv) {
   }
   io.run();
   const double seconds = std::chrono::duration<double>(Clock::now() - (o.burst ? releasedAt : startedAt)).count();
+  return finish(fleet, cl, seconds, reached);
+}
 
-  fleet.checkAcknowledgements();
-  const FleetSummary s = fleet.summary();
-  writeStatus(cl.statusFile, s);
-  for (const std::string& e : fleet.errorTexts()) std::cerr << "quorvane-fleet: error report from " << e << "\n";
-  std::cout << "quorvane-fleet: " << formatSummary(s) << "\n";
-  if (cl.until != FleetCommandLine::Until::Ended) {
-    const long done = cl.until == FleetCommandLine::Until::Acknowledged ? s.uploadsAcknowledged : s.uploadsSent;
-    std::printf("quorvane-fleet: %ld uploads in %.3f s (%.1f uploads/s)%s\n", done, seconds,
-                seconds > 0 ? done / seconds : 0.0, reached ? "" : " - goal not reached");
+}  // namespace
+
+int main(int argc, char** argv) {
+  auto parsed = parseFleetCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parsed) {
+    std::cerr << "quorvane-fleet: " << parsed.status().description() << "\n" << kFleetUsage << "\n";
+    return 2;
   }
-  std::fflush(stdout);
-  return (s.errors == 0 && (reached || cl.until == FleetCommandLine::Until::Ended)) ? 0 : 1;
+  FleetCommandLine cl = std::move(*parsed);
+  if (cl.mode == FleetCommandLine::Mode::Help) {
+    std::cout << kFleetUsage << "\n";
+    return 0;
+  }
+  if (cl.mode == FleetCommandLine::Mode::Generate) return generate(cl);
+
+  raiseOpenFileLimit();
+  if (!prepareFolders(cl.options)) return 1;
+  return run(cl);
 }
