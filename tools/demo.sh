@@ -17,24 +17,8 @@ for p in QuorvaneServer QuorvanePro quorvane-fleet; do
   if [[ ! -x $bin/$p ]]; then echo "demo: $bin/$p is not built" >&2; exit 1; fi
 done
 
-pids=()
-cleanup() {
-  # Only the processes this script started, by their ids.
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null || true
-  done
-}
-trap cleanup EXIT
-
-wait_for() {  # wait_for SECONDS COMMAND...: polls until the command succeeds
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do
-    if (( SECONDS >= deadline )); then return 1; fi
-    sleep 0.2
-  done
-}
+source tools/processes.sh
+trap stop_started EXIT
 
 echo "demo: working folder $work"
 

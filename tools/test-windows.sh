@@ -67,26 +67,13 @@ say "built in $((SECONDS - started)) s"
 work=$(mktemp -d /tmp/quorvane-wine.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY  # no window may wait for a person
-pids=()
+source tools/processes.sh
 cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null || true
-  done
+  stop_started
   if [[ -d $WINEPREFIX ]]; then timeout 30 "$wineserver" -k 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-wait_for() {  # wait_for SECONDS COMMAND...: polls until the command succeeds
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do
-    if (( SECONDS >= deadline )); then return 1; fi
-    sleep 0.2
-  done
-}
 winpath() { echo "Z:${1//\//\\}"; }  # a host path as Wine sees it
 
 t=$SECONDS
