@@ -6,9 +6,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
 #include "common/AuditRecordIO.h"
+#include "common/WholeFile.h"
+#include "common/modCompression.h"
 #include "server/core/ServerCore.h"
 #include "server/core/modMisc.h"
 
@@ -30,12 +31,6 @@ Expected<std::string> readPassword(const IndexSettings& s) {
   std::getline(in, line);
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
-}
-
-Expected<std::string> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::Error(kErrIndexDatabase, "cannot read " + path);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -98,7 +93,7 @@ Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPa
   int inBatch = 0;
   for (const Pending& p : pending) {
     if (stop && stop()) break;
-    Expected<std::string> bytes = readFile(p.path);
+    Expected<std::string> bytes = readWholeFile(p.path, kMaxStoredFileSize);
     Expected<AuditRecord> record = bytes ? decodeStoredAudit(*bytes) : Expected<AuditRecord>(bytes.status());
     if (!record) {
       ++result.unreadable;
