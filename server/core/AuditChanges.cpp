@@ -99,7 +99,7 @@ void diffApplication(const std::string& name, Versions was, Versions now, std::v
 
 }  // namespace
 
-MachineSnapshot snapshotOf(const AuditRecord& record) {
+MachineSnapshot snapshotOf(const AuditRecord& record, bool withApplications) {
   MachineSnapshot s;
   s.os = osText(record.Software.Windows);
   s.processor = processorText(record.Hardware.Processor);
@@ -107,6 +107,7 @@ MachineSnapshot snapshotOf(const AuditRecord& record) {
   for (const DriveInfo& d : record.Hardware.Drives) {
     if (!d.DriveName.empty()) s.drives[d.DriveName] = d.DriveSize;
   }
+  if (!withApplications) return s;
   for (const ApplicationInfo& app : record.Software.Applications) {
     if (!app.DisplayName.empty()) s.applications.push_back({app.DisplayName, app.DisplayVersion, app.Publisher});
   }

@@ -62,7 +62,8 @@ struct MachineSnapshot {
   std::vector<IndexedApplication> applications;  // without the closing element
 };
 
-MachineSnapshot snapshotOf(const AuditRecord& record);
+// Without `withApplications`, the applications are left empty.
+MachineSnapshot snapshotOf(const AuditRecord& record, bool withApplications = true);
 
 // "C:\ 20,003,794,944 Bytes; D:\ ..." in drive-name order.
 std::string drivesText(const MachineSnapshot& snapshot);

@@ -9,11 +9,13 @@
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
+#include <iterator>
 #include <tuple>
 #include <unordered_map>
 
 #include "common/Text8.h"
+#include "server/core/IdList.h"
+#include "server/core/TextIdTable.h"
 
 namespace quorvane {
 namespace {
@@ -22,7 +24,7 @@ QString q(const std::string& utf8) { return QString::fromStdString(utf8); }
 std::string s(const QVariant& v) { return v.toString().toStdString(); }
 std::string utf8(const std::string& text1252) { return windows1252ToUtf8(text1252); }
 
-// Statements of each schema version; {ID} is the dialect's generated key.
+// Statements of each schema version, in the dialect of Impl::dialect().
 const std::vector<std::vector<const char*>>& migrations() {
   static const std::vector<std::vector<const char*>> steps = {
       {
@@ -49,31 +51,43 @@ const std::vector<std::vector<const char*>>& migrations() {
           " result TEXT NOT NULL)",
           "CREATE INDEX command_log_sent ON command_log (sent)",
       },
+      {
+          // Each machine's applications as one packed list of (name, version)
+          // ids; the rows of the former applications table are packed into it.
+          "CREATE TABLE app_versions (id {ID}, name_id BIGINT NOT NULL, version TEXT NOT NULL,"
+          " UNIQUE (name_id, version))",
+          "CREATE TABLE machine_apps (machine_id {KEY}, apps {BLOB} NOT NULL)",
+      },
   };
   return steps;
 }
 
 std::atomic<int> connectionSerial{0};
 
-const QString kCreateNameIndex = "CREATE INDEX IF NOT EXISTS applications_name ON applications (name_id)";
+// The version whose migration packs the application rows into lists.
+constexpr int kPackedListsVersion = 3;
 
-// A JSON string of UTF-8 text (the texts were converted from the record's
-// code page, so they are valid UTF-8).
-void appendJsonString(std::string& out, const std::string& text) {
-  out += '"';
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\', out += c;
-    } else if (byte < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-      out += escaped;
-    } else {
-      out += c;
-    }
+// The search lists: which machines have an application version (packed
+// machine ids). Derived from machine_apps, so built again whenever missing.
+constexpr const char* kCreateSearchLists =
+    "CREATE TABLE app_machines (version_id BIGINT NOT NULL, chunk INTEGER NOT NULL, machines {BLOB} NOT NULL,"
+    " PRIMARY KEY (version_id, chunk)) {CLUSTERED}";
+constexpr std::size_t kChunkBytes = 1024;  // a chunk takes new ids until it is this long
+
+// A version of an application name that a search matched.
+struct MatchedVersion {
+  qlonglong nameId = 0;
+  std::string version;
+};
+
+// "1,2,3": ids for an IN list (numbers, so no quoting is needed).
+std::string idText(const std::vector<qlonglong>& ids) {
+  std::string text;
+  for (const qlonglong id : ids) {
+    if (!text.empty()) text += ',';
+    text += std::to_string(id);
   }
-  out += '"';
+  return text;
 }
 
 bool isUnknown(const std::string& id) { return id.empty() || id == "Unknown or None"; }
@@ -112,8 +126,15 @@ struct AuditIndex::Impl {
   IndexDatabase where;
   QString connection;
   bool batch = false;
-  std::unordered_map<std::string, qlonglong> nameIds;  // name NUL publisher -> app_names.id
-  std::string nameKey;  // reused for lookups: no allocation per application
+  bool bulk = false;  // the search lists are left alone and built again at the end
+  // Interned texts, cached for the writer: ids are never deleted, so an entry
+  // stays right until a rollback takes back the ids of its transaction.
+  std::unordered_map<std::string, qlonglong> nameIds;     // name NUL publisher (as recorded) -> app_names.id
+  std::unordered_map<std::string, qlonglong> versionIds;  // name id bytes + version (UTF-8) -> app_versions.id
+  TextIdTable recordedIds;  // name NUL publisher NUL version (as recorded) -> app_versions.id
+  std::unordered_map<qlonglong, IndexedApplication> versionTexts;  // app_versions.id -> UTF-8 texts
+  std::string nameKey, versionKey, applicationKeys;  // reused for lookups: no allocation per application
+  std::vector<std::string_view> keyViews;             // into applicationKeys
   std::unordered_map<std::string, QSqlQuery> statements;  // the writer's, prepared once per connection
 
   QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
@@ -124,18 +145,31 @@ struct AuditIndex::Impl {
   }
   Status failed(const QSqlQuery& query, const char* what) const { return failed(query.lastError(), what); }
 
+  // A statement in this database's dialect: {ID} a generated key, {KEY} a
+  // 64-bit primary key, {BLOB} bytes, {CLUSTERED} rows stored in key order.
+  QString dialect(const char* sql) const {
+    const bool pg = postgres();
+    return QString::fromLatin1(sql)
+        .replace("{ID}", pg ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY")
+        .replace("{KEY}", pg ? "BIGINT PRIMARY KEY" : "INTEGER PRIMARY KEY")
+        .replace("{BLOB}", pg ? "BYTEA" : "BLOB")
+        .replace("{CLUSTERED}", pg ? "" : "WITHOUT ROWID");
+  }
+
   Status exec(const QString& sql) const {
     QSqlQuery query(db());
     if (!query.exec(sql)) return failed(query, "statement failed");
     return Status::Ok();
   }
 
-  QSqlQuery prepare(const char* sql) const {
+  QSqlQuery prepare(const QString& sql) const {
     QSqlQuery query(db());
     query.setForwardOnly(true);
-    query.prepare(QString::fromLatin1(sql));
+    query.prepare(sql);
     return query;
   }
+  QSqlQuery prepare(const char* sql) const { return prepare(QString::fromLatin1(sql)); }
+  QSqlQuery prepare(const std::string& sql) const { return prepare(QString::fromStdString(sql)); }
 
   // A statement of the write path, prepared once per connection.
   QSqlQuery& cached(const std::string& sql) {
@@ -149,20 +183,52 @@ struct AuditIndex::Impl {
     return Status::Ok();
   }
 
+  void forgetIds() {
+    nameIds.clear();
+    versionIds.clear();
+    recordedIds.clear();
+    versionTexts.clear();
+  }
+
   Status migrate();
-  Expected<qlonglong> nameId(const IndexedApplication& app);
-  Status insertApplications(qlonglong machineId, const std::vector<IndexedApplication>& apps);
+  Status packApplicationRows();
+  Expected<qlonglong> idOrAdd(const char* addSql, const char* findSql, const std::vector<QVariant>& values,
+                              std::size_t findValues, const char* what);
+  Expected<qlonglong> nameIdOf(const std::string& name1252, const std::string& publisher1252);
+  Expected<qlonglong> versionIdOf(qlonglong nameId, const std::string& version);
+  Status applicationIds(const AuditRecord& record, std::vector<qlonglong>& out);
+  Status describe(const std::vector<qlonglong>& versionIds, std::vector<IndexedApplication>& out);
+  Expected<std::vector<qlonglong>> readAppList(qlonglong machineId);
+  Status writeAppList(qlonglong machineId, const std::vector<qlonglong>& ids);
+  Status addToSearch(qlonglong versionId, qlonglong machineId);
+  Status removeFromSearch(qlonglong versionId, qlonglong machineId);
+  Status updateSearch(qlonglong machineId, std::vector<qlonglong> before, std::vector<qlonglong> after);
+  Status buildSearchLists();
   Status loadSnapshot(qlonglong machineId, MachineSnapshot& out);
-  Status writeLatest(qlonglong machineId, const MachineSnapshot& snap, bool sameApplications);
+  Status diffAgainst(qlonglong machineId, const std::vector<qlonglong>& appsBefore, const AuditRecord& record,
+                     const std::vector<qlonglong>& apps, MachineSnapshot now, MachineSnapshot& before,
+                     std::vector<AuditChange>& out);
+  Status writeDrives(qlonglong machineId, const std::map<std::string, std::string>& stored,
+                     const MachineSnapshot& now);
+  Status updateMachine(qlonglong id, qlonglong identity, const AuditRecord& record, const MachineSnapshot& now,
+                       std::int64_t storedAtMs);
   Status addChanges(qlonglong identity, const std::string& address, const std::string& auditDate,
                     std::int64_t receivedMs, const std::vector<AuditChange>& changes);
+  Status indexKnown(qlonglong id, qlonglong identity, const std::string& address, const AuditRecord& record,
+                    const std::vector<qlonglong>& apps, std::int64_t storedAtMs);
+  Status indexNew(const std::string& address, const AuditRecord& record, const std::vector<qlonglong>& apps,
+                  std::int64_t storedAtMs);
   Status indexOne(const std::string& address, const AuditRecord& record, std::int64_t storedAtMs);
   std::vector<MachineEntry> machineRows(QSqlQuery& query);
+  Expected<std::unordered_map<qlonglong, MatchedVersion>> matchingVersions(
+      const std::unordered_map<qlonglong, std::pair<std::string, std::string>>& names, const FindQuery& fq);
+  Expected<std::vector<std::pair<qlonglong, qlonglong>>> machinesWith(
+      const std::unordered_map<qlonglong, MatchedVersion>& versions);
+  Expected<std::unordered_map<qlonglong, FoundApplication>> currentMachines(
+      const std::vector<std::pair<qlonglong, qlonglong>>& hits);
 };
 
 Status AuditIndex::Impl::migrate() {
-  const QString id = postgres() ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY";
-  const QString clustered = postgres() ? "" : "WITHOUT ROWID";
   if (Status st = exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"); !st) return st;
   QSqlQuery read(db());
   if (!read.exec("SELECT version FROM schema_version")) return failed(read, "reading the schema version");
@@ -179,67 +245,276 @@ Status AuditIndex::Impl::migrate() {
   }
   for (; version < known; ++version) {
     if (!db().transaction()) return failed(db().lastError(), "starting the migration");
+    Status st;
     for (const char* statement : migrations()[static_cast<std::size_t>(version)]) {
-      if (Status st = exec(QString::fromLatin1(statement).replace("{ID}", id).replace("{CLUSTERED}", clustered)); !st) {
-        db().rollback();
-        return st;
-      }
+      if (st = exec(dialect(statement)); !st) break;
     }
-    const QString mark = "UPDATE schema_version SET version = %1";
-    if (Status st = exec(mark.arg(version + 1)); !st) {
+    if (st && version + 1 == kPackedListsVersion) st = packApplicationRows();
+    if (st) st = exec(QString("UPDATE schema_version SET version = %1").arg(version + 1));
+    if (!st) {
       db().rollback();
+      forgetIds();
       return st;
     }
     if (!db().commit()) return failed(db().lastError(), "committing the migration");
   }
+  forgetIds();
   return Status::Ok();
 }
 
-Expected<qlonglong> AuditIndex::Impl::nameId(const IndexedApplication& app) {
-  nameKey.assign(app.name).push_back('\0');
-  nameKey.append(app.publisher);
-  if (auto it = nameIds.find(nameKey); it != nameIds.end()) return it->second;
-  const std::string key = nameKey;
-  QSqlQuery& find = cached("SELECT id FROM app_names WHERE name = ? AND publisher = ?");
-  find.addBindValue(q(app.name)), find.addBindValue(q(app.publisher));
-  if (Status st = run(find, "looking up an application name"); !st) return st;
-  if (find.next()) {
-    const qlonglong id = find.value(0).toLongLong();
-    find.finish();
-    return nameIds[key] = id;
+// The rows of the former one-row-per-application table become each machine's
+// packed list, in their order; the search lists are built from those later.
+Status AuditIndex::Impl::packApplicationRows() {
+  QSqlQuery machines = prepare("SELECT DISTINCT machine_id FROM applications");
+  if (Status st = run(machines, "listing application rows"); !st) return st;
+  std::vector<qlonglong> ids;
+  while (machines.next()) ids.push_back(machines.value(0).toLongLong());
+  machines.finish();
+  QSqlQuery rows = prepare("SELECT name_id, version FROM applications WHERE machine_id = ? ORDER BY seq");
+  for (const qlonglong machineId : ids) {
+    rows.addBindValue(machineId);
+    if (Status st = run(rows, "reading application rows"); !st) return st;
+    std::vector<std::pair<qlonglong, std::string>> apps;
+    while (rows.next()) apps.emplace_back(rows.value(0).toLongLong(), s(rows.value(1)));
+    rows.finish();
+    std::vector<qlonglong> list;
+    for (const auto& [nameId, version] : apps) {
+      Expected<qlonglong> id = versionIdOf(nameId, version);
+      if (!id) return id.status();
+      list.push_back(*id);
+    }
+    if (Status st = writeAppList(machineId, list); !st) return st;
   }
-  QSqlQuery& add = cached("INSERT INTO app_names (name, publisher, name_lower) VALUES (?, ?, ?) RETURNING id");
-  add.addBindValue(q(app.name)), add.addBindValue(q(app.publisher)), add.addBindValue(q(app.name).toLower());
-  if (Status st = run(add, "adding an application name"); !st) return st;
-  if (!add.next()) return Status::Error(kErrIndexDatabase, "Index database: no key for a new application name");
-  const qlonglong id = add.value(0).toLongLong();
-  add.finish();
-  return nameIds[key] = id;
+  return exec("DROP TABLE applications");
 }
 
-// All rows in one statement, from one JSON array of [name id, version]: the
-// cost of binding values one by one would dominate a row's.
-Status AuditIndex::Impl::insertApplications(qlonglong machineId, const std::vector<IndexedApplication>& apps) {
-  if (apps.empty()) return Status::Ok();
-  std::string rows = "[";
-  for (const IndexedApplication& app : apps) {
-    Expected<qlonglong> nid = nameId(app);
-    if (!nid) return nid.status();
-    if (rows.size() > 1) rows += ',';
-    rows += '[' + std::to_string(*nid) + ',';
-    appendJsonString(rows, app.version);
-    rows += ']';
+// The id of the row that `addSql` inserts with `values`, or when there is one
+// already (the insert does nothing), of the row that `findSql` selects with
+// the first `findValues` of them. A text met for the first time (every one
+// during a first build) costs one statement.
+Expected<qlonglong> AuditIndex::Impl::idOrAdd(const char* addSql, const char* findSql,
+                                              const std::vector<QVariant>& values, std::size_t findValues,
+                                              const char* what) {
+  QSqlQuery& add = cached(addSql);
+  for (const QVariant& v : values) add.addBindValue(v);
+  if (Status st = run(add, what); !st) return st;
+  if (add.next()) {
+    const qlonglong id = add.value(0).toLongLong();
+    add.finish();
+    return id;
   }
-  rows += ']';
-  QSqlQuery& insert = cached(
-      postgres() ? "INSERT INTO applications (machine_id, seq, name_id, version)"
-                   " SELECT ?, t.n - 1, (t.e->>0)::bigint, t.e->>1"
-                   " FROM json_array_elements(?::json) WITH ORDINALITY AS t(e, n)"
-                 : "INSERT INTO applications (machine_id, seq, name_id, version)"
-                   " SELECT ?, key, value->>0, value->>1 FROM json_each(?)");
-  insert.addBindValue(machineId);
-  insert.addBindValue(q(rows));
-  return run(insert, "writing applications");
+  add.finish();
+  QSqlQuery& find = cached(findSql);
+  for (std::size_t i = 0; i < findValues; ++i) find.addBindValue(values[i]);
+  if (Status st = run(find, what); !st) return st;
+  if (!find.next()) return Status::Error(kErrIndexDatabase, std::string("Index database: no key for ") + what);
+  const qlonglong id = find.value(0).toLongLong();
+  find.finish();
+  return id;
+}
+
+Expected<qlonglong> AuditIndex::Impl::nameIdOf(const std::string& name1252, const std::string& publisher1252) {
+  nameKey.assign(name1252).push_back('\0');
+  nameKey.append(publisher1252);
+  if (auto it = nameIds.find(nameKey); it != nameIds.end()) return it->second;
+  const std::string key = nameKey;
+  const QString name = q(utf8(name1252)), publisher = q(utf8(publisher1252));
+  Expected<qlonglong> id = idOrAdd(
+      "INSERT INTO app_names (name, publisher, name_lower) VALUES (?, ?, ?) ON CONFLICT DO NOTHING RETURNING id",
+      "SELECT id FROM app_names WHERE name = ? AND publisher = ?", {name, publisher, name.toLower()}, 2,
+      "an application name");
+  if (id) nameIds.emplace(key, *id);
+  return id;
+}
+
+Expected<qlonglong> AuditIndex::Impl::versionIdOf(qlonglong nameId, const std::string& version) {
+  versionKey.assign(reinterpret_cast<const char*>(&nameId), sizeof nameId).append(version);
+  if (auto it = versionIds.find(versionKey); it != versionIds.end()) return it->second;
+  const std::string key = versionKey;
+  const QString text = q(version);
+  Expected<qlonglong> id = idOrAdd(
+      "INSERT INTO app_versions (name_id, version) VALUES (?, ?) ON CONFLICT DO NOTHING RETURNING id",
+      "SELECT id FROM app_versions WHERE name_id = ? AND version = ?", {nameId, text}, 2, "an application version");
+  if (id) versionIds.emplace(key, *id);
+  return id;
+}
+
+// The app_versions ids of a record's applications, in its order: looked up
+// together in the cache of what the writer met before, then one by one in
+// the database for the rest.
+Status AuditIndex::Impl::applicationIds(const AuditRecord& record, std::vector<qlonglong>& out) {
+  const std::vector<ApplicationInfo>& items = record.Software.Applications.items;
+  std::size_t total = 0;
+  for (const ApplicationInfo& app : items) {
+    if (!app.DisplayName.empty()) total += app.DisplayName.size() + app.Publisher.size() + app.DisplayVersion.size() + 2;
+  }
+  applicationKeys.clear();
+  applicationKeys.reserve(total);  // no reallocation: the views below stay valid
+  keyViews.clear();
+  for (const ApplicationInfo& app : items) {
+    if (app.DisplayName.empty()) continue;
+    const std::size_t start = applicationKeys.size();
+    applicationKeys.append(app.DisplayName).push_back('\0');
+    applicationKeys.append(app.Publisher).push_back('\0');
+    applicationKeys.append(app.DisplayVersion);
+    keyViews.emplace_back(applicationKeys.data() + start, applicationKeys.size() - start);
+  }
+  std::vector<std::int64_t> ids;
+  recordedIds.findMany(keyViews, ids);
+  std::size_t k = 0;
+  for (const ApplicationInfo& app : items) {
+    if (app.DisplayName.empty()) continue;
+    if (ids[k] < 0) {
+      Expected<qlonglong> name = nameIdOf(app.DisplayName, app.Publisher);
+      if (!name) return name.status();
+      Expected<qlonglong> version = versionIdOf(*name, utf8(app.DisplayVersion));
+      if (!version) return version.status();
+      recordedIds.insert(keyViews[k], *version);
+      ids[k] = *version;
+    }
+    ++k;
+  }
+  out.assign(ids.begin(), ids.end());
+  return Status::Ok();
+}
+
+Status AuditIndex::Impl::describe(const std::vector<qlonglong>& ids, std::vector<IndexedApplication>& out) {
+  QSqlQuery& read = cached(
+      "SELECT n.name, v.version, n.publisher FROM app_versions v JOIN app_names n ON n.id = v.name_id WHERE v.id = ?");
+  for (const qlonglong id : ids) {
+    auto it = versionTexts.find(id);
+    if (it == versionTexts.end()) {
+      read.addBindValue(id);
+      if (Status st = run(read, "reading an application version"); !st) return st;
+      if (!read.next()) return Status::Error(kErrIndexDatabase, "Index database: an application list names no version");
+      it = versionTexts.emplace(id, IndexedApplication{s(read.value(0)), s(read.value(1)), s(read.value(2))}).first;
+      read.finish();
+    }
+    out.push_back(it->second);
+  }
+  return Status::Ok();
+}
+
+Expected<std::vector<qlonglong>> AuditIndex::Impl::readAppList(qlonglong machineId) {
+  QSqlQuery& read = cached("SELECT apps FROM machine_apps WHERE machine_id = ?");
+  read.addBindValue(machineId);
+  if (Status st = run(read, "reading an application list"); !st) return st;
+  const std::string blob = read.next() ? read.value(0).toByteArray().toStdString() : std::string();
+  read.finish();
+  Expected<std::vector<std::int64_t>> ids = unpackIds(blob);
+  if (!ids) return Status::Error(kErrIndexDatabase, "Index database: " + ids.status().description());
+  return std::vector<qlonglong>(ids->begin(), ids->end());
+}
+
+Status AuditIndex::Impl::writeAppList(qlonglong machineId, const std::vector<qlonglong>& ids) {
+  QSqlQuery& write = cached(
+      "INSERT INTO machine_apps (machine_id, apps) VALUES (?, ?)"
+      " ON CONFLICT (machine_id) DO UPDATE SET apps = excluded.apps");
+  write.addBindValue(machineId);
+  write.addBindValue(QByteArray::fromStdString(packIds(std::vector<std::int64_t>(ids.begin(), ids.end()))));
+  return run(write, "writing an application list");
+}
+
+// The search lists: per application version, the machines that have it, in
+// chunks of a bounded size so that a change rewrites little.
+Status AuditIndex::Impl::addToSearch(qlonglong versionId, qlonglong machineId) {
+  QSqlQuery& last = cached("SELECT chunk, machines FROM app_machines WHERE version_id = ? ORDER BY chunk DESC LIMIT 1");
+  last.addBindValue(versionId);
+  if (Status st = run(last, "reading a search list"); !st) return st;
+  int chunk = -1;
+  std::string blob;
+  if (last.next()) chunk = last.value(0).toInt(), blob = last.value(1).toByteArray().toStdString();
+  last.finish();
+  if (chunk >= 0 && blob.size() < kChunkBytes) {
+    appendPackedId(blob, machineId);
+    QSqlQuery& update = cached("UPDATE app_machines SET machines = ? WHERE version_id = ? AND chunk = ?");
+    update.addBindValue(QByteArray::fromStdString(blob)), update.addBindValue(versionId), update.addBindValue(chunk);
+    return run(update, "writing a search list");
+  }
+  blob.clear();
+  appendPackedId(blob, machineId);
+  QSqlQuery& insert = cached("INSERT INTO app_machines (version_id, chunk, machines) VALUES (?, ?, ?)");
+  insert.addBindValue(versionId), insert.addBindValue(chunk + 1), insert.addBindValue(QByteArray::fromStdString(blob));
+  return run(insert, "writing a search list");
+}
+
+Status AuditIndex::Impl::removeFromSearch(qlonglong versionId, qlonglong machineId) {
+  QSqlQuery& all = cached("SELECT chunk, machines FROM app_machines WHERE version_id = ?");
+  all.addBindValue(versionId);
+  if (Status st = run(all, "reading a search list"); !st) return st;
+  int chunk = -1;
+  std::string blob;
+  while (chunk < 0 && all.next()) {
+    blob = all.value(1).toByteArray().toStdString();
+    if (removePackedId(blob, machineId)) chunk = all.value(0).toInt();
+  }
+  all.finish();
+  if (chunk < 0) return Status::Ok();  // not listed: nothing to take back
+  QSqlQuery& write = cached(blob.empty() ? "DELETE FROM app_machines WHERE version_id = ? AND chunk = ?"
+                                         : "UPDATE app_machines SET machines = ? WHERE version_id = ? AND chunk = ?");
+  if (!blob.empty()) write.addBindValue(QByteArray::fromStdString(blob));
+  write.addBindValue(versionId), write.addBindValue(chunk);
+  return run(write, "writing a search list");
+}
+
+// A machine's list went from `before` to `after` (a bag: duplicates count).
+Status AuditIndex::Impl::updateSearch(qlonglong machineId, std::vector<qlonglong> before, std::vector<qlonglong> after) {
+  if (bulk) return Status::Ok();
+  std::sort(before.begin(), before.end());
+  std::sort(after.begin(), after.end());
+  std::vector<qlonglong> gone, added;
+  std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
+  std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
+  for (const qlonglong id : gone) {
+    if (Status st = removeFromSearch(id, machineId); !st) return st;
+  }
+  for (const qlonglong id : added) {
+    if (Status st = addToSearch(id, machineId); !st) return st;
+  }
+  return Status::Ok();
+}
+
+// All search lists again from the machines' application lists, in one
+// transaction: a run stopped in between leaves no table, and open() builds it.
+Status AuditIndex::Impl::buildSearchLists() {
+  statements.clear();  // some name the table dropped here
+  QSqlQuery top = prepare("SELECT MAX(id) FROM app_versions");
+  if (Status st = run(top, "reading application versions"); !st) return st;
+  const qlonglong maxId = top.next() ? top.value(0).toLongLong() : 0;
+  top.finish();
+  // Version ids are generated keys, so dense: their chunks are found by index.
+  std::vector<std::vector<std::string>> chunks(static_cast<std::size_t>(std::max<qlonglong>(maxId, 0)) + 1);
+  QSqlQuery lists = prepare("SELECT machine_id, apps FROM machine_apps ORDER BY machine_id");
+  if (Status st = run(lists, "reading application lists"); !st) return st;
+  while (lists.next()) {
+    const qlonglong machineId = lists.value(0).toLongLong();
+    Expected<std::vector<std::int64_t>> ids = unpackIds(lists.value(1).toByteArray().toStdString());
+    if (!ids) return Status::Error(kErrIndexDatabase, "Index database: " + ids.status().description());
+    for (const std::int64_t id : *ids) {
+      if (id < 0 || id > maxId) return Status::Error(kErrIndexDatabase, "Index database: an application list names no version");
+      std::vector<std::string>& c = chunks[static_cast<std::size_t>(id)];
+      if (c.empty() || c.back().size() >= kChunkBytes) c.emplace_back();
+      appendPackedId(c.back(), machineId);
+    }
+  }
+  lists.finish();
+  if (!db().transaction()) return failed(db().lastError(), "starting the search lists");
+  Status st = exec("DROP TABLE IF EXISTS app_machines");
+  if (st) st = exec(dialect(kCreateSearchLists));
+  QSqlQuery insert = prepare("INSERT INTO app_machines (version_id, chunk, machines) VALUES (?, ?, ?)");
+  for (std::size_t id = 0; st && id < chunks.size(); ++id) {
+    for (std::size_t n = 0; st && n < chunks[id].size(); ++n) {
+      insert.addBindValue(static_cast<qlonglong>(id)), insert.addBindValue(static_cast<int>(n));
+      insert.addBindValue(QByteArray::fromStdString(chunks[id][n]));
+      st = run(insert, "writing the search lists");
+    }
+  }
+  if (!st) {
+    db().rollback();
+    return st;
+  }
+  if (!db().commit()) return failed(db().lastError(), "committing the search lists");
+  return Status::Ok();
 }
 
 Status AuditIndex::Impl::loadSnapshot(qlonglong machineId, MachineSnapshot& out) {
@@ -255,30 +530,80 @@ Status AuditIndex::Impl::loadSnapshot(qlonglong machineId, MachineSnapshot& out)
   if (Status st = run(d, "reading drives"); !st) return st;
   while (d.next()) out.drives[s(d.value(0))] = s(d.value(1));
   d.finish();
-  QSqlQuery& a = cached(
-      "SELECT n.name, a.version, n.publisher FROM applications a JOIN app_names n ON n.id = a.name_id"
-      " WHERE a.machine_id = ?");
-  a.addBindValue(machineId);
-  if (Status st = run(a, "reading applications"); !st) return st;
-  while (a.next()) out.applications.push_back({s(a.value(0)), s(a.value(1)), s(a.value(2))});
-  a.finish();
   return Status::Ok();
 }
 
-Status AuditIndex::Impl::writeLatest(qlonglong machineId, const MachineSnapshot& snap, bool sameApplications) {
-  QSqlQuery& clearDrives = cached("DELETE FROM drives WHERE machine_id = ?");
-  clearDrives.addBindValue(machineId);
-  if (Status st = run(clearDrives, "clearing drives"); !st) return st;
+std::vector<IndexedApplication> utf8Applications(const AuditRecord& record) {
+  std::vector<IndexedApplication> out;
+  for (const ApplicationInfo& app : record.Software.Applications) {
+    if (!app.DisplayName.empty()) out.push_back({utf8(app.DisplayName), utf8(app.DisplayVersion), utf8(app.Publisher)});
+  }
+  return out;
+}
+
+// Snapshot texts are UTF-8 here, as the database holds them; applications
+// are left out (they are compared by id first).
+MachineSnapshot utf8Summary(const AuditRecord& record) {
+  MachineSnapshot snap = snapshotOf(record, false);
+  snap.os = utf8(snap.os), snap.processor = utf8(snap.processor), snap.memory = utf8(snap.memory);
+  std::map<std::string, std::string> drives;
+  for (const auto& [name, size] : snap.drives) drives[utf8(name)] = utf8(size);
+  snap.drives = std::move(drives);
+  return snap;
+}
+
+bool sameBag(std::vector<qlonglong> a, std::vector<qlonglong> b) {
+  if (a.size() != b.size()) return false;
+  std::sort(a.begin(), a.end());
+  std::sort(b.begin(), b.end());
+  return a == b;
+}
+
+// Adds the changes from the machine stored as `machineId` to `record` (whose
+// summary is `now`) to `out`; `before` receives the stored summary.
+// Application texts are read only when the lists differ.
+Status AuditIndex::Impl::diffAgainst(qlonglong machineId, const std::vector<qlonglong>& appsBefore,
+                                     const AuditRecord& record, const std::vector<qlonglong>& apps,
+                                     MachineSnapshot now, MachineSnapshot& before, std::vector<AuditChange>& out) {
+  if (Status st = loadSnapshot(machineId, before); !st) return st;
+  if (!sameBag(appsBefore, apps)) {
+    if (Status st = describe(appsBefore, before.applications); !st) return st;
+    now.applications = utf8Applications(record);
+  }
+  const std::vector<AuditChange> diff = diffSnapshots(before, now);
+  out.insert(out.end(), diff.begin(), diff.end());
+  before.applications.clear();
+  return Status::Ok();
+}
+
+Status AuditIndex::Impl::writeDrives(qlonglong machineId, const std::map<std::string, std::string>& stored,
+                                     const MachineSnapshot& now) {
+  if (stored == now.drives) return Status::Ok();
+  QSqlQuery& clear = cached("DELETE FROM drives WHERE machine_id = ?");
+  clear.addBindValue(machineId);
+  if (Status st = run(clear, "clearing drives"); !st) return st;
   QSqlQuery& drive = cached("INSERT INTO drives (machine_id, name, size) VALUES (?, ?, ?)");
-  for (const auto& [name, size] : snap.drives) {
+  for (const auto& [name, size] : now.drives) {
     drive.addBindValue(machineId), drive.addBindValue(q(name)), drive.addBindValue(q(size));
     if (Status st = run(drive, "writing a drive"); !st) return st;
   }
-  if (sameApplications) return Status::Ok();
-  QSqlQuery& clearApps = cached("DELETE FROM applications WHERE machine_id = ?");
-  clearApps.addBindValue(machineId);
-  if (Status st = run(clearApps, "clearing applications"); !st) return st;
-  return insertApplications(machineId, snap.applications);
+  return Status::Ok();
+}
+
+Status AuditIndex::Impl::updateMachine(qlonglong id, qlonglong identity, const AuditRecord& record,
+                                       const MachineSnapshot& now, std::int64_t storedAtMs) {
+  const NetworkInfo& net = record.Hardware.Network;
+  QSqlQuery& update = cached(
+      "UPDATE machines SET identity = ?, host_name = ?, domain = ?, windows_id = ?, last_seen = ?, stored_at = ?,"
+      " audit_date = ?, os = ?, processor = ?, memory = ?, drives = ? WHERE id = ?");
+  for (const QVariant& v : {QVariant(identity), QVariant(q(utf8(net.Hostname))), QVariant(q(utf8(net.DomainName))),
+                            QVariant(q(utf8(record.Software.Windows.WindowsID))), QVariant(qlonglong{storedAtMs}),
+                            QVariant(qlonglong{storedAtMs}), QVariant(q(utf8(record.AuditDate))), QVariant(q(now.os)),
+                            QVariant(q(now.processor)), QVariant(q(now.memory)), QVariant(q(drivesText(now))),
+                            QVariant(id)}) {
+    update.addBindValue(v);
+  }
+  return run(update, "updating a machine");
 }
 
 Status AuditIndex::Impl::addChanges(qlonglong identity, const std::string& address, const std::string& auditDate,
@@ -295,105 +620,146 @@ Status AuditIndex::Impl::addChanges(qlonglong identity, const std::string& addre
   return Status::Ok();
 }
 
-// Snapshot texts are UTF-8 here, as the database holds them.
-MachineSnapshot utf8Snapshot(const AuditRecord& record) {
-  MachineSnapshot snap = snapshotOf(record);
-  snap.os = utf8(snap.os), snap.processor = utf8(snap.processor), snap.memory = utf8(snap.memory);
-  std::map<std::string, std::string> drives;
-  for (const auto& [name, size] : snap.drives) drives[utf8(name)] = utf8(size);
-  snap.drives = std::move(drives);
-  for (IndexedApplication& a : snap.applications) {
-    a.name = utf8(a.name), a.version = utf8(a.version), a.publisher = utf8(a.publisher);
+// A new audit of a machine indexed at this address before.
+Status AuditIndex::Impl::indexKnown(qlonglong id, qlonglong identity, const std::string& address,
+                                    const AuditRecord& record, const std::vector<qlonglong>& apps,
+                                    std::int64_t storedAtMs) {
+  Expected<std::vector<qlonglong>> appsBefore = readAppList(id);
+  if (!appsBefore) return appsBefore.status();
+  const MachineSnapshot now = utf8Summary(record);
+  MachineSnapshot before;
+  std::vector<AuditChange> changes;
+  if (Status st = diffAgainst(id, *appsBefore, record, apps, now, before, changes); !st) return st;
+  if (Status st = updateMachine(id, identity, record, now, storedAtMs); !st) return st;
+  if (Status st = writeDrives(id, before.drives, now); !st) return st;
+  if (!sameBag(*appsBefore, apps)) {
+    if (Status st = writeAppList(id, apps); !st) return st;
+    if (Status st = updateSearch(id, std::move(*appsBefore), apps); !st) return st;
   }
-  return snap;
+  return addChanges(identity, address, utf8(record.AuditDate), storedAtMs, changes);
 }
 
-bool sameBag(std::vector<IndexedApplication> a, std::vector<IndexedApplication> b) {
-  if (a.size() != b.size()) return false;
-  const auto less = [](const IndexedApplication& x, const IndexedApplication& y) {
-    return std::tie(x.name, x.version, x.publisher) < std::tie(y.name, y.version, y.publisher);
-  };
-  std::sort(a.begin(), a.end(), less);
-  std::sort(b.begin(), b.end(), less);
-  return a == b;
+// An address seen for the first time: a new machine, or one that moved here
+// (the same WindowsID and host name, current elsewhere).
+Status AuditIndex::Impl::indexNew(const std::string& address, const AuditRecord& record,
+                                  const std::vector<qlonglong>& apps, std::int64_t storedAtMs) {
+  const std::string windowsId = utf8(record.Software.Windows.WindowsID);
+  qlonglong fromId = 0, identity = 0;
+  std::string fromAddress;
+  if (!isUnknown(windowsId)) {
+    QSqlQuery& from = cached(
+        "SELECT id, identity, address FROM machines WHERE windows_id = ? AND host_name = ?"
+        " AND moved_to IS NULL AND address <> ? ORDER BY last_seen DESC");
+    from.addBindValue(q(windowsId)), from.addBindValue(q(utf8(record.Hardware.Network.Hostname)));
+    from.addBindValue(q(address));
+    if (Status st = run(from, "looking for a moved machine"); !st) return st;
+    if (from.next()) fromId = from.value(0).toLongLong(), identity = from.value(1).toLongLong(), fromAddress = s(from.value(2));
+    from.finish();
+  }
+  QSqlQuery& add = cached(
+      "INSERT INTO machines (address, identity, first_seen, last_seen, stored_at) VALUES (?, ?, ?, ?, ?) RETURNING id");
+  add.addBindValue(q(address)), add.addBindValue(identity), add.addBindValue(qlonglong{storedAtMs});
+  add.addBindValue(qlonglong{storedAtMs}), add.addBindValue(qlonglong{storedAtMs});
+  if (Status st = run(add, "adding a machine"); !st) return st;
+  if (!add.next()) return Status::Error(kErrIndexDatabase, "Index database: no key for a new machine");
+  const qlonglong id = add.value(0).toLongLong();
+  add.finish();
+  const MachineSnapshot now = utf8Summary(record);
+  std::vector<AuditChange> changes;
+  if (fromId == 0) {
+    identity = id;
+  } else {
+    Expected<std::vector<qlonglong>> fromApps = readAppList(fromId);
+    if (!fromApps) return fromApps.status();
+    MachineSnapshot before;
+    changes.push_back({std::string(change::kMoved), fromAddress, fromAddress, address});
+    if (Status st = diffAgainst(fromId, *fromApps, record, apps, now, before, changes); !st) return st;
+    QSqlQuery& mark = cached("UPDATE machines SET moved_to = ? WHERE id = ?");
+    mark.addBindValue(q(address)), mark.addBindValue(fromId);
+    if (Status st = run(mark, "marking a machine moved"); !st) return st;
+    QSqlQuery& drop = cached("DELETE FROM machine_apps WHERE machine_id = ?");  // latest lists only
+    drop.addBindValue(fromId);
+    if (Status st = run(drop, "clearing a moved machine's applications"); !st) return st;
+    if (Status st = updateSearch(fromId, std::move(*fromApps), {}); !st) return st;
+  }
+  if (Status st = updateMachine(id, identity, record, now, storedAtMs); !st) return st;
+  if (Status st = writeDrives(id, {}, now); !st) return st;
+  if (Status st = writeAppList(id, apps); !st) return st;
+  if (Status st = updateSearch(id, {}, apps); !st) return st;
+  return addChanges(identity, address, utf8(record.AuditDate), storedAtMs, changes);
 }
 
+// The versions of the named applications that match the query's operator.
+Expected<std::unordered_map<qlonglong, MatchedVersion>> AuditIndex::Impl::matchingVersions(
+    const std::unordered_map<qlonglong, std::pair<std::string, std::string>>& names, const FindQuery& fq) {
+  std::vector<qlonglong> ids;
+  for (const auto& entry : names) ids.push_back(entry.first);
+  QSqlQuery query = prepare("SELECT id, name_id, version FROM app_versions WHERE name_id IN (" + idText(ids) + ")");
+  if (Status st = run(query, "finding application versions"); !st) return st;
+  std::unordered_map<qlonglong, MatchedVersion> out;
+  while (query.next()) {
+    std::string version = s(query.value(2));
+    if (versionMatches(version, fq.op, fq.version)) {
+      out[query.value(0).toLongLong()] = {query.value(1).toLongLong(), std::move(version)};
+    }
+  }
+  return out;
+}
+
+// (machine id, version id) of every machine listed for one of `versions`.
+Expected<std::vector<std::pair<qlonglong, qlonglong>>> AuditIndex::Impl::machinesWith(
+    const std::unordered_map<qlonglong, MatchedVersion>& versions) {
+  std::vector<std::pair<qlonglong, qlonglong>> out;
+  if (versions.empty()) return out;
+  std::vector<qlonglong> ids;
+  for (const auto& entry : versions) ids.push_back(entry.first);
+  QSqlQuery query = prepare("SELECT version_id, machines FROM app_machines WHERE version_id IN (" + idText(ids) + ")");
+  if (Status st = run(query, "reading the search lists"); !st) return st;
+  while (query.next()) {
+    const qlonglong versionId = query.value(0).toLongLong();
+    Expected<std::vector<std::int64_t>> machines = unpackIds(query.value(1).toByteArray().toStdString());
+    if (!machines) return Status::Error(kErrIndexDatabase, "Index database: " + machines.status().description());
+    for (const std::int64_t m : *machines) out.emplace_back(m, versionId);
+  }
+  return out;
+}
+
+// Address, host name and domain of the machines of `hits` that have not moved.
+Expected<std::unordered_map<qlonglong, FoundApplication>> AuditIndex::Impl::currentMachines(
+    const std::vector<std::pair<qlonglong, qlonglong>>& hits) {
+  std::unordered_map<qlonglong, FoundApplication> out;
+  if (hits.empty()) return out;
+  std::vector<qlonglong> ids;
+  for (const auto& hit : hits) ids.push_back(hit.first);
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  QSqlQuery query = prepare("SELECT id, address, host_name, domain FROM machines WHERE moved_to IS NULL AND id IN (" +
+                            idText(ids) + ")");
+  if (Status st = run(query, "reading machines"); !st) return st;
+  while (query.next()) {
+    FoundApplication& m = out[query.value(0).toLongLong()];
+    m.address = s(query.value(1)), m.hostName = s(query.value(2)), m.domain = s(query.value(3));
+  }
+  return out;
+}
+
+// An audit older than the one indexed for the address is skipped (a late job
+// after the catch-up took the newer file); one as old is compared again.
 Status AuditIndex::Impl::indexOne(const std::string& address, const AuditRecord& record, std::int64_t storedAtMs) {
-  const NetworkInfo& net = record.Hardware.Network;
-  const std::string host = utf8(net.Hostname), domain = utf8(net.DomainName);
-  const std::string windowsId = utf8(record.Software.Windows.WindowsID), auditDate = utf8(record.AuditDate);
-  const MachineSnapshot now = utf8Snapshot(record);
-
+  std::vector<qlonglong> apps;
+  if (Status st = applicationIds(record, apps); !st) return st;
   QSqlQuery& find = cached("SELECT id, identity, stored_at FROM machines WHERE address = ?");
   find.addBindValue(q(address));
   if (Status st = run(find, "looking up a machine"); !st) return st;
-  qlonglong id = 0, identity = 0;
-  MachineSnapshot before;
-  bool known = false, sameApps = false;
-  if (find.next()) {
-    const bool newerIndexed = find.value(2).toLongLong() > storedAtMs;
-    id = find.value(0).toLongLong(), identity = find.value(1).toLongLong(), known = true;
+  if (!find.next()) {
     find.finish();
-    if (newerIndexed) return Status::Ok();
-    if (Status st = loadSnapshot(id, before); !st) return st;
-    sameApps = sameBag(before.applications, now.applications);
+    return indexNew(address, record, apps, storedAtMs);
   }
+  const qlonglong id = find.value(0).toLongLong(), identity = find.value(1).toLongLong();
+  const bool newerIndexed = find.value(2).toLongLong() > storedAtMs;
   find.finish();
-
-  std::vector<AuditChange> changes;
-  if (!known) {
-    // A machine that moved here: the same WindowsID and host name, current elsewhere.
-    qlonglong fromId = 0;
-    std::string fromAddress;
-    if (!isUnknown(windowsId)) {
-      QSqlQuery& from = cached(
-          "SELECT id, identity, address FROM machines WHERE windows_id = ? AND host_name = ?"
-          " AND moved_to IS NULL AND address <> ? ORDER BY last_seen DESC");
-      from.addBindValue(q(windowsId)), from.addBindValue(q(host)), from.addBindValue(q(address));
-      if (Status st = run(from, "looking for a moved machine"); !st) return st;
-      if (from.next()) {
-        fromId = from.value(0).toLongLong(), identity = from.value(1).toLongLong(), fromAddress = s(from.value(2));
-        from.finish();
-        if (Status st = loadSnapshot(fromId, before); !st) return st;
-      }
-    }
-    QSqlQuery& add = cached(
-        "INSERT INTO machines (address, identity, first_seen, last_seen, stored_at) VALUES (?, ?, ?, ?, ?) RETURNING id");
-    add.addBindValue(q(address)), add.addBindValue(identity), add.addBindValue(qlonglong{storedAtMs});
-    add.addBindValue(qlonglong{storedAtMs}), add.addBindValue(qlonglong{storedAtMs});
-    if (Status st = run(add, "adding a machine"); !st) return st;
-    if (!add.next()) return Status::Error(kErrIndexDatabase, "Index database: no key for a new machine");
-    id = add.value(0).toLongLong();
-    add.finish();
-    if (fromId == 0) {
-      identity = id;
-    } else {
-      QSqlQuery& mark = cached("UPDATE machines SET moved_to = ? WHERE id = ?");
-      mark.addBindValue(q(address)), mark.addBindValue(fromId);
-      if (Status st = run(mark, "marking a machine moved"); !st) return st;
-      QSqlQuery& drop = cached("DELETE FROM applications WHERE machine_id = ?");  // latest lists only
-      drop.addBindValue(fromId);
-      if (Status st = run(drop, "clearing a moved machine's applications"); !st) return st;
-      changes.push_back({std::string(change::kMoved), fromAddress, fromAddress, address});
-      const std::vector<AuditChange> diff = diffSnapshots(before, now);
-      changes.insert(changes.end(), diff.begin(), diff.end());
-    }
-  } else {
-    changes = diffSnapshots(before, now);
-  }
-
-  QSqlQuery& update = cached(
-      "UPDATE machines SET identity = ?, host_name = ?, domain = ?, windows_id = ?, last_seen = ?, stored_at = ?,"
-      " audit_date = ?, os = ?, processor = ?, memory = ?, drives = ? WHERE id = ?");
-  for (const QVariant& v : {QVariant(identity), QVariant(q(host)), QVariant(q(domain)), QVariant(q(windowsId)),
-                            QVariant(qlonglong{storedAtMs}), QVariant(qlonglong{storedAtMs}), QVariant(q(auditDate)),
-                            QVariant(q(now.os)), QVariant(q(now.processor)), QVariant(q(now.memory)),
-                            QVariant(q(drivesText(now))), QVariant(id)}) {
-    update.addBindValue(v);
-  }
-  if (Status st = run(update, "updating a machine"); !st) return st;
-  if (Status st = writeLatest(id, now, sameApps); !st) return st;
-  return addChanges(identity, address, auditDate, storedAtMs, changes);
+  if (newerIndexed) return Status::Ok();
+  return indexKnown(id, identity, address, record, apps, storedAtMs);
 }
 
 std::vector<MachineEntry> AuditIndex::Impl::machineRows(QSqlQuery& query) {
@@ -464,17 +830,23 @@ Status AuditIndex::open() {
   } else {
     if (Status st = d_->exec("SET client_min_messages TO WARNING"); !st) return st;
   }
-  d_->nameIds.clear();
+  d_->forgetIds();
   d_->statements.clear();
+  d_->bulk = false;
   if (Status st = d_->migrate(); !st) return st;
-  return d_->exec(kCreateNameIndex);  // after an interrupted bulk build
+  if (d_->db().tables().contains("app_machines")) return Status::Ok();
+  return d_->buildSearchLists();  // a new index, or after an interrupted bulk build
 }
 
-Status AuditIndex::beginBulk() { return d_->exec("DROP INDEX IF EXISTS applications_name"); }
+Status AuditIndex::beginBulk() {
+  d_->statements.clear();  // some name the table dropped here
+  d_->bulk = true;
+  return d_->exec("DROP TABLE IF EXISTS app_machines");
+}
 
 Status AuditIndex::endBulk() {
-  d_->statements.clear();  // statements planned without the index
-  return d_->exec(kCreateNameIndex);
+  d_->bulk = false;
+  return d_->buildSearchLists();
 }
 
 Status AuditIndex::beginBatch() {
@@ -488,7 +860,7 @@ Status AuditIndex::commitBatch() {
   if (!d_->db().commit()) {
     const Status st = d_->failed(d_->db().lastError(), "committing");
     d_->db().rollback();
-    d_->nameIds.clear();
+    d_->forgetIds();
     return st;
   }
   return Status::Ok();
@@ -497,7 +869,7 @@ Status AuditIndex::commitBatch() {
 void AuditIndex::rollbackBatch() {
   d_->batch = false;
   d_->db().rollback();
-  d_->nameIds.clear();  // ids added in the batch are gone
+  d_->forgetIds();  // ids added in the batch are gone
 }
 
 Status AuditIndex::indexAudit(const std::string& address, const AuditRecord& record, std::int64_t storedAtMs) {
@@ -518,32 +890,31 @@ Expected<std::map<std::string, std::int64_t>> AuditIndex::indexedTimes() {
   return out;
 }
 
-// Two steps: the (few) matching names first, then their rows by index, so
-// that no plan ever scans every application row.
+// Three small steps, none of which scans every machine's applications: the
+// matching names, their versions that match the operator, and the search
+// lists of those versions.
 Expected<std::vector<FoundApplication>> AuditIndex::find(const FindQuery& fq) {
   QString pattern = q(fq.name).toLower();
   pattern.replace("\\", "\\\\").replace("%", "\\%").replace("_", "\\_");
   QSqlQuery names = d_->prepare("SELECT id, name, publisher FROM app_names WHERE name_lower LIKE ? ESCAPE '\\'");
   names.addBindValue("%" + pattern + "%");
   if (Status st = d_->run(names, "finding application names"); !st) return st;
-  std::unordered_map<qlonglong, std::pair<std::string, std::string>> byId;
-  QStringList ids;
-  while (names.next()) {
-    byId[names.value(0).toLongLong()] = {s(names.value(1)), s(names.value(2))};
-    ids << names.value(0).toString();
-  }
+  std::unordered_map<qlonglong, std::pair<std::string, std::string>> nameOf;
+  while (names.next()) nameOf[names.value(0).toLongLong()] = {s(names.value(1)), s(names.value(2))};
   std::vector<FoundApplication> out;
-  if (ids.isEmpty()) return out;
-  QSqlQuery query = d_->prepare(("SELECT m.address, m.host_name, m.domain, a.name_id, a.version"
-                                 " FROM applications a JOIN machines m ON m.id = a.machine_id"
-                                 " WHERE a.name_id IN (" + ids.join(',').toStdString() + ") AND m.moved_to IS NULL")
-                                    .c_str());
-  if (Status st = d_->run(query, "finding applications"); !st) return st;
-  while (query.next()) {
-    std::string version = s(query.value(4));
-    if (!versionMatches(version, fq.op, fq.version)) continue;
-    const auto& [name, publisher] = byId[query.value(3).toLongLong()];
-    out.push_back({s(query.value(0)), s(query.value(1)), s(query.value(2)), name, std::move(version), publisher});
+  if (nameOf.empty()) return out;
+  Expected<std::unordered_map<qlonglong, MatchedVersion>> versions = d_->matchingVersions(nameOf, fq);
+  if (!versions) return versions.status();
+  Expected<std::vector<std::pair<qlonglong, qlonglong>>> hits = d_->machinesWith(*versions);
+  if (!hits) return hits.status();
+  Expected<std::unordered_map<qlonglong, FoundApplication>> machines = d_->currentMachines(*hits);
+  if (!machines) return machines.status();
+  for (const auto& [machineId, versionId] : *hits) {
+    const auto m = machines->find(machineId);
+    if (m == machines->end()) continue;
+    const MatchedVersion& v = versions->at(versionId);
+    const auto& [name, publisher] = nameOf.at(v.nameId);
+    out.push_back({m->second.address, m->second.hostName, m->second.domain, name, v.version, publisher});
   }
   std::sort(out.begin(), out.end(), [](const FoundApplication& a, const FoundApplication& b) {
     return std::tie(a.address, a.application, a.version) < std::tie(b.address, b.application, b.version);

@@ -10,6 +10,12 @@
 // lists are kept for the latest audit only. Beside them, the command log:
 // every command the console sent and how it ended.
 //
+// Layout: every distinct application name and publisher, and every version
+// of it, is stored once; a machine's list is one row of packed version ids
+// (IdList), compared by id first, so an audit with unchanged applications
+// reads and writes one row. The search uses the reverse lists: per version,
+// the machines that have it (packed, in chunks of bounded size).
+//
 // Identity: an address seen for the first time whose audit carries the
 // WindowsID and host name of a machine at another address continues that
 // machine's history (same `identity`); the old row is marked moved to the new
@@ -102,9 +108,9 @@ class AuditIndex {
   Status commitBatch();
   void rollbackBatch();
 
-  // Many audits at once (a first build): the application search index is
-  // dropped while they are written and built again in one sorted pass at the
-  // end. open() builds it again should a run stop in between.
+  // Many audits at once (a first build): the search lists are dropped while
+  // they are written and built again from the machines' lists in one pass at
+  // the end. open() builds them again should a run stop in between.
   Status beginBulk();
   Status endBulk();
 

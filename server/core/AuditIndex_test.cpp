@@ -68,16 +68,25 @@ class AuditIndexTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     testing::ensureCoreApplication();
+    if (GetParam() != "sqlite" && !cluster()->running()) {
+      GTEST_SKIP() << "no PostgreSQL test cluster (see the message above)";
+    }
+    openNewDatabase();
+  }
+
+  // Points `where` and `index` at a new, empty database.
+  void openNewDatabase() {
+    index.reset();
     if (GetParam() == "sqlite") {
-      where.sqlitePath = folder.path() + "index.sqlite";
+      where.sqlitePath = folder.path() + "index" + std::to_string(++databases) + ".sqlite";
     } else {
-      if (!cluster()->running()) GTEST_SKIP() << "no PostgreSQL test cluster (see the message above)";
       Expected<IndexDatabase> db = cluster()->createDatabase();
       ASSERT_TRUE(db.ok()) << db.status().description();
       where = *db;
     }
     index = std::make_unique<AuditIndex>(where);
-    ASSERT_TRUE(index->open().ok());
+    const Status st = index->open();
+    ASSERT_TRUE(st.ok()) << st.description();
   }
 
   std::vector<AuditChange> changesOf(const std::string& address) {
@@ -121,6 +130,7 @@ class AuditIndexTest : public ::testing::TestWithParam<std::string> {
 
   TempFolder folder;
   IndexDatabase where;
+  int databases = 0;
   std::unique_ptr<AuditIndex> index;
 };
 
@@ -348,18 +358,57 @@ TEST_P(AuditIndexTest, CommandLogIsNewestFirstAndKeepsItsTexts) {
   EXPECT_EQ(all.back().caption, "Shutdown Windows");
 }
 
-TEST_P(AuditIndexTest, AnIndexOfTheFirstSchemaGainsTheCommandLog) {
-  index3("127.0.9.1", machine("PC", "ID"), kT0);
-  index.reset();
-  poke({"DROP TABLE command_log", "UPDATE schema_version SET version = 1"});
-  AuditIndex older(where);
-  ASSERT_TRUE(older.open().ok());
-  EXPECT_TRUE(older.machine("127.0.9.1")->has_value()) << "the machines stay";
-  ASSERT_TRUE(older.logCommand({kT0, "127.0.9.1", "Reboot Windows", "Request Sent"}).ok());
-  EXPECT_EQ(older.commandLog()->size(), 1u);
-  AuditIndex again(where);
-  ASSERT_TRUE(again.open().ok()) << "migrated once, opened again as it is";
-  EXPECT_EQ(again.commandLog()->size(), 1u);
+// Older layouts, made from a current index by hand: one application row per
+// machine and application (schema 2), and before that no command log
+// (schema 1); and a current one whose search lists a stopped bulk build left
+// missing. Opening brings each up to date without losing a machine's list:
+// the next audit logs exactly what changed, and the search finds the machine.
+TEST_P(AuditIndexTest, AnIndexOfAnOlderLayoutIsMigratedWithItsApplicationLists) {
+  const std::vector<const char*> kSecondSchema = {
+      "DROP TABLE app_machines", "DROP TABLE machine_apps", "DROP TABLE app_versions",
+      "CREATE TABLE applications (machine_id BIGINT NOT NULL, seq INTEGER NOT NULL, name_id BIGINT NOT NULL,"
+      " version TEXT NOT NULL, PRIMARY KEY (machine_id, seq))",
+      "INSERT INTO applications (machine_id, seq, name_id, version) SELECT m.id, 0, n.id, '119.0.1'"
+      " FROM machines m JOIN app_names n ON n.name = 'Mozilla Firefox'",
+      "INSERT INTO applications (machine_id, seq, name_id, version) SELECT m.id, 1, n.id, '9.20'"
+      " FROM machines m JOIN app_names n ON n.name = '7-Zip'",
+      "UPDATE schema_version SET version = 2"};
+  std::vector<const char*> firstSchema = kSecondSchema;
+  firstSchema.insert(firstSchema.end(), {"DROP TABLE command_log", "UPDATE schema_version SET version = 1"});
+  struct Row {
+    const char* name;
+    std::vector<const char*> statements;
+  };
+  const Row rows[] = {{"search_lists_missing", {"DROP TABLE app_machines"}},
+                      {"one_row_per_application", kSecondSchema},
+                      {"first_schema_without_command_log", firstSchema}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    openNewDatabase();
+    AuditRecord r = machine("PC", "ID");
+    index3("127.0.9.1", r, kT0);
+    index.reset();
+    poke(row.statements);
+    AuditIndex older(where);
+    const Status opened = older.open();
+    ASSERT_TRUE(opened.ok()) << opened.description();
+    Expected<std::vector<FoundApplication>> found = older.find(*parseFindQuery("firefox = 119.0.1"));
+    ASSERT_TRUE(found.ok()) << found.status().description();
+    ASSERT_EQ(found->size(), 1u);
+    EXPECT_EQ((*found)[0].address, "127.0.9.1");
+    r.Software.Applications.items[1].DisplayVersion = "16.02";
+    const Status indexed = older.indexAudit("127.0.9.1", r, kT0 + kDay);
+    ASSERT_TRUE(indexed.ok()) << indexed.description();
+    EXPECT_EQ(older.history("127.0.9.1")->size(), 1u) << "only the upgrade, not every application again";
+    EXPECT_EQ((*older.history("127.0.9.1"))[0].change, (AuditChange{"upgraded", "7-Zip", "9.20", "16.02"}));
+    EXPECT_EQ(older.find(*parseFindQuery("7-zip = 16.02"))->size(), 1u);
+    EXPECT_TRUE(older.find(*parseFindQuery("7-zip = 9.20"))->empty());
+    ASSERT_TRUE(older.logCommand({kT0, "127.0.9.1", "Reboot Windows", "Request Sent"}).ok());
+    AuditIndex again(where);
+    ASSERT_TRUE(again.open().ok()) << "migrated once, opened again as it is";
+    EXPECT_EQ(again.commandLog()->size(), 1u);
+    EXPECT_EQ(again.find(*parseFindQuery("firefox"))->size(), 1u);
+  }
 }
 
 TEST_P(AuditIndexTest, CatchUpIndexesWhatTheServerStoredButNeverIndexed) {
