@@ -579,9 +579,11 @@ Status AuditIndex::Impl::diffAgainst(qlonglong machineId, const std::vector<qlon
 Status AuditIndex::Impl::writeDrives(qlonglong machineId, const std::map<std::string, std::string>& stored,
                                      const MachineSnapshot& now) {
   if (stored == now.drives) return Status::Ok();
-  QSqlQuery& clear = cached("DELETE FROM drives WHERE machine_id = ?");
-  clear.addBindValue(machineId);
-  if (Status st = run(clear, "clearing drives"); !st) return st;
+  if (!stored.empty()) {  // `stored` is what the table holds for the machine
+    QSqlQuery& clear = cached("DELETE FROM drives WHERE machine_id = ?");
+    clear.addBindValue(machineId);
+    if (Status st = run(clear, "clearing drives"); !st) return st;
+  }
   QSqlQuery& drive = cached("INSERT INTO drives (machine_id, name, size) VALUES (?, ?, ?)");
   for (const auto& [name, size] : now.drives) {
     drive.addBindValue(machineId), drive.addBindValue(q(name)), drive.addBindValue(q(size));

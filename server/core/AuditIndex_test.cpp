@@ -160,6 +160,10 @@ const RecordChange kRecordChanges[] = {
      {{"memory", "", "130,472 KBytes", "261,544 KBytes"}}},
     {"drive_added", [](AuditRecord& r) { r.Hardware.Drives.items.insert(r.Hardware.Drives.items.begin(), DriveInfo{"D:\\", "", "", "", "650 Bytes", "", "", ""}); },
      {{"drive added", "D:\\", "", "650 Bytes"}}},
+    {"drive_removed", [](AuditRecord& r) { r.Hardware.Drives.items.erase(r.Hardware.Drives.items.begin()); },
+     {{"drive removed", "C:\\", "20,003,794,944 Bytes", ""}}},
+    {"drive_resized", [](AuditRecord& r) { r.Hardware.Drives.items[0].DriveSize = "40,007,589,888 Bytes"; },
+     {{"drive resized", "C:\\", "20,003,794,944 Bytes", "40,007,589,888 Bytes"}}},
     {"version_with_quotes_backslash_control", [](AuditRecord& r) { r.Software.Applications.items[1].DisplayVersion = "9.20 \"beta\" \\ \x01"; },
      {{"upgraded", "7-Zip", "9.20", "9.20 \"beta\" \\ \x01"}}},
     {"accented_name", [](AuditRecord& r) { r.Software.Applications.items[1].DisplayName = "Caf\xe9 7"; },
@@ -295,6 +299,52 @@ TEST_P(AuditIndexTest, FindMatchesNamePartsAndVersionOperators) {
     std::vector<std::string> addresses;
     for (const auto& f : *found) addresses.push_back(f.address);
     EXPECT_EQ(addresses, row.addresses);
+  }
+}
+
+// Many machines with one application version fill more than one search
+// list chunk; upgrades, a removal and a move taken back from the first and
+// the last chunk leave the search answering as a full rebuild of the lists
+// does.
+TEST_P(AuditIndexTest, SearchListsFollowChangesAcrossChunksAndMatchARebuild) {
+  constexpr int kMachines = 700;  // two-byte machine ids: two chunks of one version
+  const auto address = [](int i) { return "127.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1); };
+  ASSERT_TRUE(index->beginBatch().ok());
+  for (int i = 0; i < kMachines; ++i) {
+    ASSERT_TRUE(index->indexAudit(address(i), machine("PC-" + std::to_string(i), "ID-" + std::to_string(i)), kT0).ok());
+  }
+  ASSERT_TRUE(index->commitBatch().ok());
+  const auto change = [&](int i, const std::function<void(AuditRecord&)>& edit, const std::string& at) {
+    AuditRecord r = machine("PC-" + std::to_string(i), "ID-" + std::to_string(i));
+    edit(r);
+    index3(at, r, kT0 + kDay);
+  };
+  change(0, [](AuditRecord& r) { r.Software.Applications.items[0].DisplayVersion = "120.0"; }, address(0));
+  change(kMachines - 1, [](AuditRecord& r) { r.Software.Applications.items[0].DisplayVersion = "120.0"; },
+         address(kMachines - 1));
+  change(1, [](AuditRecord& r) { r.Software.Applications.items.erase(r.Software.Applications.items.begin()); },
+         address(1));
+  change(2, [](AuditRecord&) {}, "127.2.0.1");  // moved
+  struct Row {
+    const char* query;
+    std::size_t count;
+  };
+  const Row rows[] = {{"firefox = 119.0.1", kMachines - 3},
+                      {"firefox = 120.0", 2},
+                      {"firefox", kMachines - 1},
+                      {"7-zip", kMachines}};
+  for (const char* when : {"kept_up_one_by_one", "rebuilt_at_once"}) {
+    SCOPED_TRACE(when);
+    for (const Row& row : rows) {
+      Expected<std::vector<FoundApplication>> found = index->find(*parseFindQuery(row.query));
+      ASSERT_TRUE(found.ok()) << found.status().description();
+      EXPECT_EQ(found->size(), row.count) << row.query;
+    }
+    Expected<std::vector<FoundApplication>> zip = index->find(*parseFindQuery("7-zip"));
+    EXPECT_TRUE(std::any_of(zip->begin(), zip->end(), [](const FoundApplication& f) { return f.address == "127.2.0.1"; }));
+    EXPECT_TRUE(std::none_of(zip->begin(), zip->end(), [&](const FoundApplication& f) { return f.address == address(2); }));
+    ASSERT_TRUE(index->beginBulk().ok());
+    ASSERT_TRUE(index->endBulk().ok());
   }
 }
 
