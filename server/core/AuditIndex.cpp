@@ -136,6 +136,9 @@ struct AuditIndex::Impl {
   std::string nameKey, versionKey, applicationKeys;  // reused for lookups: no allocation per application
   std::vector<std::string_view> keyViews;             // into applicationKeys
   std::unordered_map<std::string, QSqlQuery> statements;  // the writer's, prepared once per connection
+  // Search list changes of the open transaction, written at its commit:
+  // (version id, machine id) -> entries to add (or, negative, to take back).
+  std::map<std::pair<qlonglong, qlonglong>, int> searchDelta;
 
   QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
   bool postgres() const { return where.kind == IndexDatabase::Kind::PostgreSQL; }
@@ -183,7 +186,9 @@ struct AuditIndex::Impl {
     return Status::Ok();
   }
 
+  // After a rollback: the ids the transaction added, and its search changes.
   void forgetIds() {
+    searchDelta.clear();
     nameIds.clear();
     versionIds.clear();
     recordedIds.clear();
@@ -200,9 +205,10 @@ struct AuditIndex::Impl {
   Status describe(const std::vector<qlonglong>& versionIds, std::vector<IndexedApplication>& out);
   Expected<std::vector<qlonglong>> readAppList(qlonglong machineId);
   Status writeAppList(qlonglong machineId, const std::vector<qlonglong>& ids);
-  Status addToSearch(qlonglong versionId, qlonglong machineId);
+  Status addToSearch(qlonglong versionId, const std::vector<qlonglong>& machineIds);
   Status removeFromSearch(qlonglong versionId, qlonglong machineId);
   Status updateSearch(qlonglong machineId, std::vector<qlonglong> before, std::vector<qlonglong> after);
+  Status flushSearch();
   Status buildSearchLists();
   Status loadSnapshot(qlonglong machineId, MachineSnapshot& out);
   Status diffAgainst(qlonglong machineId, const std::vector<qlonglong>& appsBefore, const AuditRecord& record,
@@ -417,7 +423,7 @@ Status AuditIndex::Impl::writeAppList(qlonglong machineId, const std::vector<qlo
 
 // The search lists: per application version, the machines that have it, in
 // chunks of a bounded size so that a change rewrites little.
-Status AuditIndex::Impl::addToSearch(qlonglong versionId, qlonglong machineId) {
+Status AuditIndex::Impl::addToSearch(qlonglong versionId, const std::vector<qlonglong>& machineIds) {
   QSqlQuery& last = cached("SELECT chunk, machines FROM app_machines WHERE version_id = ? ORDER BY chunk DESC LIMIT 1");
   last.addBindValue(versionId);
   if (Status st = run(last, "reading a search list"); !st) return st;
@@ -425,17 +431,21 @@ Status AuditIndex::Impl::addToSearch(qlonglong versionId, qlonglong machineId) {
   std::string blob;
   if (last.next()) chunk = last.value(0).toInt(), blob = last.value(1).toByteArray().toStdString();
   last.finish();
-  if (chunk >= 0 && blob.size() < kChunkBytes) {
-    appendPackedId(blob, machineId);
-    QSqlQuery& update = cached("UPDATE app_machines SET machines = ? WHERE version_id = ? AND chunk = ?");
-    update.addBindValue(QByteArray::fromStdString(blob)), update.addBindValue(versionId), update.addBindValue(chunk);
-    return run(update, "writing a search list");
+  const bool extend = chunk >= 0 && blob.size() < kChunkBytes;  // else all go to new chunks
+  if (!extend) blob.clear();
+  int writing = extend ? chunk : chunk + 1;
+  for (std::size_t i = 0; i < machineIds.size(); ++i) {
+    appendPackedId(blob, machineIds[i]);
+    if (blob.size() < kChunkBytes && i + 1 < machineIds.size()) continue;
+    const bool update = extend && writing == chunk;
+    QSqlQuery& write = cached(update ? "UPDATE app_machines SET machines = ? WHERE version_id = ? AND chunk = ?"
+                                     : "INSERT INTO app_machines (machines, version_id, chunk) VALUES (?, ?, ?)");
+    write.addBindValue(QByteArray::fromStdString(blob)), write.addBindValue(versionId), write.addBindValue(writing);
+    if (Status st = run(write, "writing a search list"); !st) return st;
+    blob.clear();
+    ++writing;
   }
-  blob.clear();
-  appendPackedId(blob, machineId);
-  QSqlQuery& insert = cached("INSERT INTO app_machines (version_id, chunk, machines) VALUES (?, ?, ?)");
-  insert.addBindValue(versionId), insert.addBindValue(chunk + 1), insert.addBindValue(QByteArray::fromStdString(blob));
-  return run(insert, "writing a search list");
+  return Status::Ok();
 }
 
 Status AuditIndex::Impl::removeFromSearch(qlonglong versionId, qlonglong machineId) {
@@ -458,6 +468,8 @@ Status AuditIndex::Impl::removeFromSearch(qlonglong versionId, qlonglong machine
 }
 
 // A machine's list went from `before` to `after` (a bag: duplicates count).
+// Noted for the commit, where what one transaction added and took back
+// cancels out and each version's list is written once.
 Status AuditIndex::Impl::updateSearch(qlonglong machineId, std::vector<qlonglong> before, std::vector<qlonglong> after) {
   if (bulk) return Status::Ok();
   std::sort(before.begin(), before.end());
@@ -465,11 +477,25 @@ Status AuditIndex::Impl::updateSearch(qlonglong machineId, std::vector<qlonglong
   std::vector<qlonglong> gone, added;
   std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
   std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
-  for (const qlonglong id : gone) {
-    if (Status st = removeFromSearch(id, machineId); !st) return st;
-  }
-  for (const qlonglong id : added) {
-    if (Status st = addToSearch(id, machineId); !st) return st;
+  for (const qlonglong id : gone) --searchDelta[{id, machineId}];
+  for (const qlonglong id : added) ++searchDelta[{id, machineId}];
+  return Status::Ok();
+}
+
+Status AuditIndex::Impl::flushSearch() {
+  std::map<std::pair<qlonglong, qlonglong>, int> delta;
+  delta.swap(searchDelta);
+  for (auto it = delta.begin(); it != delta.end();) {
+    const qlonglong versionId = it->first.first;
+    std::vector<qlonglong> added;
+    for (; it != delta.end() && it->first.first == versionId; ++it) {
+      for (int n = it->second; n < 0; ++n) {
+        if (Status st = removeFromSearch(versionId, it->first.second); !st) return st;
+      }
+      added.insert(added.end(), static_cast<std::size_t>(std::max(it->second, 0)), it->first.second);
+    }
+    if (added.empty()) continue;
+    if (Status st = addToSearch(versionId, added); !st) return st;
   }
   return Status::Ok();
 }
@@ -859,6 +885,11 @@ Status AuditIndex::beginBatch() {
 
 Status AuditIndex::commitBatch() {
   d_->batch = false;
+  if (Status st = d_->flushSearch(); !st) {
+    d_->db().rollback();
+    d_->forgetIds();
+    return st;
+  }
   if (!d_->db().commit()) {
     const Status st = d_->failed(d_->db().lastError(), "committing");
     d_->db().rollback();

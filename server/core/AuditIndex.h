@@ -102,7 +102,8 @@ class AuditIndex {
   // modification time). An audit older than the one indexed for the address
   // is skipped (a late job after the catch-up took the newer file); one as
   // old is compared again (file times are coarse: two uploads may share one).
-  // One transaction, or part of the caller's batch.
+  // One transaction, or part of the caller's batch. The search lists are
+  // written at the commit, once per application version the batch touched.
   Status indexAudit(const std::string& address, const AuditRecord& record, std::int64_t storedAtMs);
   Status beginBatch();
   Status commitBatch();

@@ -348,6 +348,35 @@ TEST_P(AuditIndexTest, SearchListsFollowChangesAcrossChunksAndMatchARebuild) {
   }
 }
 
+// The search lists are written at the commit: within one transaction an
+// upgrade taken back, and a machine indexed and then moved, leave exactly the
+// final state.
+TEST_P(AuditIndexTest, SearchChangesWithinOneTransactionCancelOut) {
+  AuditRecord a = machine("PC-A", "ID-A");
+  index3("127.0.9.1", a, kT0);
+  ASSERT_TRUE(index->beginBatch().ok());
+  a.Software.Applications.items[0].DisplayVersion = "120.0";
+  ASSERT_TRUE(index->indexAudit("127.0.9.1", a, kT0 + kDay).ok());
+  a.Software.Applications.items[0].DisplayVersion = "119.0.1";
+  ASSERT_TRUE(index->indexAudit("127.0.9.1", a, kT0 + 2 * kDay).ok());
+  ASSERT_TRUE(index->indexAudit("127.0.9.2", machine("PC-B", "ID-B"), kT0).ok());
+  ASSERT_TRUE(index->indexAudit("127.0.9.3", machine("PC-B", "ID-B"), kT0 + kDay).ok());
+  ASSERT_TRUE(index->commitBatch().ok());
+  struct Row {
+    const char* query;
+    std::vector<std::string> addresses;
+  };
+  const Row rows[] = {{"firefox = 120.0", {}}, {"firefox = 119.0.1", {"127.0.9.1", "127.0.9.3"}}};
+  for (const Row& row : rows) {
+    Expected<std::vector<FoundApplication>> found = index->find(*parseFindQuery(row.query));
+    ASSERT_TRUE(found.ok()) << found.status().description();
+    std::vector<std::string> addresses;
+    for (const auto& f : *found) addresses.push_back(f.address);
+    EXPECT_EQ(addresses, row.addresses) << row.query;
+  }
+  EXPECT_EQ(changesOf("127.0.9.1").size(), 2u) << "the upgrade and the downgrade are both logged";
+}
+
 TEST_P(AuditIndexTest, StaleListsMachinesNotHeardFrom) {
   index3("127.0.9.1", machine("OLD", "ID-OLD"), kT0);
   index3("127.0.9.2", machine("NEW", "ID-NEW"), kT0 + 10 * kDay);

@@ -203,7 +203,11 @@ bool IndexWriter::ensureOpen(AuditIndex& index) {
   return true;
 }
 
+// Writes what is queued in transactions of up to kJobsPerTransaction jobs:
+// under a burst of uploads the search lists of an application version are
+// written once per transaction, not once per audit.
 void IndexWriter::run() {
+  constexpr std::size_t kJobsPerTransaction = 100;
   auto index = std::make_unique<AuditIndex>(where_);
   ensureOpen(*index);
   std::unique_lock lock(mutex_);
@@ -212,14 +216,16 @@ void IndexWriter::run() {
   while (true) {
     wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
     if (queue_.empty()) break;  // stopping with nothing left
-    Job job = std::move(queue_.front());
-    queue_.pop_front();
+    std::vector<Job> jobs;
+    while (!queue_.empty() && jobs.size() < kJobsPerTransaction) {
+      jobs.push_back(std::move(queue_.front()));
+      queue_.pop_front();
+    }
     busy_ = true;
     lock.unlock();
     bool done = false;
     if (ensureOpen(*index)) {
-      const Status st = job.command ? index->logCommand(*job.command)
-                                    : index->indexAudit(job.address, job.record, job.storedAtMs);
+      const Status st = writeJobs(*index, jobs);
       if (!st) {
         index = std::make_unique<AuditIndex>(where_);  // a fresh connection next time
         problem(st);
@@ -227,11 +233,25 @@ void IndexWriter::run() {
       done = st.ok();
     }
     lock.lock();
-    ++(done ? counters_.indexed : counters_.failed);
+    (done ? counters_.indexed : counters_.failed) += static_cast<long>(jobs.size());
     busy_ = false;
     if (queue_.empty()) idle_.notify_all();
   }
   index.reset();
+}
+
+// All of `jobs` in one transaction, or none (the catch-up repairs that).
+Status IndexWriter::writeJobs(AuditIndex& index, const std::vector<Job>& jobs) {
+  if (Status st = index.beginBatch(); !st) return st;
+  for (const Job& job : jobs) {
+    const Status st = job.command ? index.logCommand(*job.command)
+                                  : index.indexAudit(job.address, job.record, job.storedAtMs);
+    if (!st) {
+      index.rollbackBatch();
+      return st;
+    }
+  }
+  return index.commitBatch();
 }
 
 std::unique_ptr<IndexWriter> attachIndexWriter(ServerCore& core, int retryMs) {

@@ -27,6 +27,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/AuditRecord.h"
 #include "common/Status.h"
@@ -87,6 +88,7 @@ class IndexWriter {
   };
   void enqueue(Job job);
   void run();
+  static Status writeJobs(AuditIndex& index, const std::vector<Job>& jobs);
   bool ensureOpen(AuditIndex& index);
   void problem(const Status& why);
 
