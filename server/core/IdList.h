@@ -14,10 +14,9 @@
 #include <vector>
 
 #include "common/Status.h"
+#include "server/core/ServerErrors.h"
 
 namespace quorvane {
-
-inline constexpr long kErrIdList = 3147;  // a packed list that is cut short or malformed
 
 void appendPackedId(std::string& blob, std::int64_t id);
 std::string packIds(const std::vector<std::int64_t>& ids);

@@ -26,6 +26,8 @@ inline constexpr long kErrMethodFailed = 438;        // "Object doesn't support 
 
 // The index database refused or failed.
 inline constexpr long kErrIndexDatabase = 3146;
+// A packed id list of the index that is cut short or malformed.
+inline constexpr long kErrIdList = 3147;
 
 // The index queries of the command line (--find, --history, ...): the index
 // is switched off, or holds no machine with the address asked for. Only the
