@@ -43,9 +43,11 @@ Agent::Agent(asio::io_context& io, HostResolver& resolver, AgentConfig config)
       tmrTimeout_(io, [this] { tmrTimeout_Timer(); }),
       tmrCommandDeadline_(io, [this] { tmrCommandDeadline_Timer(); }),
       tmrUploadRetry_(io, [this] { tmrUploadRetry_Timer(); }),
+      tmrReaudit_(io, [this] { tmrReaudit_Timer(); }),
       retryFirstMs_(std::max<std::int64_t>(1, config.uploadRetryFirstMs)),
       retryMaxMs_(std::max(retryFirstMs_, config.uploadRetryMaxMs)),
-      retryStepMs_(retryFirstMs_) {
+      retryStepMs_(retryFirstMs_),
+      reauditHourMs_(std::max<std::int64_t>(1, config.reauditHourMs)) {
   if (!random_) {
     auto gen = std::make_shared<std::mt19937_64>(std::random_device{}());
     random_ = [gen] { return std::uniform_real_distribution<double>(0.0, 1.0)(*gen); };
@@ -84,6 +86,7 @@ void Agent::endProgram(int status) {
   tmrAuditDelay_.Enabled(false);
   tmrTimeout_.Enabled(false);
   tmrCommandDeadline_.Enabled(false);
+  tmrReaudit_.Enabled(false);
   tmrUploadRetry_.Enabled(false);
   for (CSocket* s : {&sckListen_, &sckConnect_}) {
     s->events = {};
@@ -191,6 +194,8 @@ bool Agent::Form_Load() {
       return false;
     }
     if (settings_.auditDelayMs) tmrAuditDelay_.Interval(*settings_.auditDelayMs);
+    // Started by every audit (doGetInfo), so it counts from the last one.
+    tmrReaudit_.Interval(std::int64_t{settings_.reauditIntervalHours} * reauditHourMs_);
     setUpCommandSources();
     checkServerAddress();
 
@@ -307,6 +312,7 @@ void Agent::doGetInfo() {
     record_ = AuditRecord{};
     record_.ListenPortNumber = settings_.lngListenPort;
     blnAuditing_ = true;
+    if (tmrReaudit_.Interval() > 0) tmrReaudit_.Enabled(true);
     std::weak_ptr<int> alive = alive_;
     if (getInfo_) {
       getInfo_(record_, settings_.strServerIP, [this, alive](const std::string& text) {
@@ -391,6 +397,16 @@ void Agent::uploadSucceeded() {
   retryStepMs_ = retryFirstMs_;
   lastFailureReported_.clear();
   observe(AgentEvent::UploadSent);
+}
+
+// The regular audit. An audit being made, or done and waiting for its
+// ReauditDelayTime spread, is current: this tick is skipped. An older audit
+// waiting to be sent again (or on its way) is replaced by the new one.
+void Agent::tmrReaudit_Timer() {
+  guarded("tmrReaudit_Timer", [&] {
+    if (blnAuditing_ || tmrAuditDelay_.Enabled()) return;
+    doGetInfo();
+  });
 }
 
 void Agent::tmrUploadRetry_Timer() {

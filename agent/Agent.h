@@ -28,6 +28,12 @@
 //   step; it goes on until an upload succeeds or a newer audit replaces it. A
 //   failure is reported once by the convention, not again while the same
 //   failure repeats;
+// - with ReauditIntervalHours the agent audits again that many hours after
+//   its last audit (any audit restarts the count) and uploads it after the
+//   ReauditDelayTime spread. A tick while an audit is being made or waits for
+//   its spread is skipped (that audit is current); a tick while an older
+//   audit waits to be sent again, or is on its way, audits anew, and the new
+//   audit replaces the old one;
 // - a ServerIP that cannot be used (blanks around it, not an IPv4 address) is
 //   reported once at start-up; the agent then keeps its audits local and goes
 //   on listening for commands.
@@ -112,6 +118,8 @@ struct AgentConfig {
   // The back-off of a failed upload: the first step and the longest.
   std::int64_t uploadRetryFirstMs = 60 * 1000;
   std::int64_t uploadRetryMaxMs = 60 * 60 * 1000;
+  // The length of one hour of ReauditIntervalHours (tests shorten it).
+  std::int64_t reauditHourMs = 60 * 60 * 1000;
   // Called once when the agent ends, with the exit status.
   std::function<void(int exitStatus)> onEnd;
   // The local address both sockets use (a simulated PC's own loopback
@@ -148,6 +156,7 @@ class Agent {
   void tmrTimeout_Timer();
   void tmrCommandDeadline_Timer();
   void tmrUploadRetry_Timer();
+  void tmrReaudit_Timer();
 
   // --- read-only views for hosts and tests --------------------------------
   bool ended() const { return ended_; }
@@ -165,6 +174,7 @@ class Agent {
   const Timer& auditDelayTimer() const { return tmrAuditDelay_; }
   const Timer& timeoutTimer() const { return tmrTimeout_; }
   const Timer& uploadRetryTimer() const { return tmrUploadRetry_; }
+  const Timer& reauditTimer() const { return tmrReaudit_; }
   // The back-off step the next failed upload waits for.
   std::int64_t uploadRetryStepMs() const { return retryStepMs_; }
   platform::Desktop& desktop() { return *desktop_; }
@@ -232,10 +242,12 @@ class Agent {
   Timer tmrTimeout_;
   Timer tmrCommandDeadline_;
   Timer tmrUploadRetry_;
+  Timer tmrReaudit_;
   std::unique_ptr<platform::InstanceLock> lock_;
   std::int64_t retryFirstMs_;
   std::int64_t retryMaxMs_;
   std::int64_t retryStepMs_;
+  std::int64_t reauditHourMs_;
   bool uploadInFlight_ = false;  // between Connect and the half-close or a failure
   bool serverUnusable_ = false;
   std::string lastFailureReported_;  // cleared by a successful upload
