@@ -30,6 +30,7 @@ Agent::Agent(asio::io_context& io, HostResolver& resolver, AgentConfig config)
                                                 : std::move(config.settingsFile)),
       desktop_(std::move(config.desktop)),
       power_(std::move(config.power)),
+      userMessenger_(std::move(config.userMessenger)),
       getInfo_(std::move(config.getInfo)),
       random_(std::move(config.random)),
       temporaryFolder_(std::move(config.temporaryFolder)),
@@ -673,6 +674,20 @@ void Agent::performPower(platform::PowerAction action, std::string_view procedur
   if (!st) report(procedure, st.number(), st.description(), 0);
 }
 
+// Starts telling the people at the PC; the delivery's problems come back
+// later on the loop, each reported the first time it is seen.
+void Agent::tellUsers(const std::string& text) {
+  if (!userMessenger_) return;
+  std::weak_ptr<int> alive = alive_;
+  userMessenger_->tell(text, [this, alive](std::vector<std::string> problems) {
+    if (alive.expired() || ended_) return;
+    for (std::string& p : problems) {
+      if (!messageProblemsReported_.insert(p).second) continue;
+      report("sckListen_OnClose", kErrDeviceUnavailable, p, 0);
+    }
+  });
+}
+
 void Agent::observe(AgentEvent event, std::string_view detail) {
   if (observer_) observer_(event, detail);
 }
@@ -750,6 +765,7 @@ void Agent::sckListen_OnClose() {
       const std::string text = std::move(strMessageText_);
       strMessageText_.clear();
       listenAgain();
+      tellUsers(text);
       desktop_->messageBox(text, platform::kMbInformation, kAppTitle);
     } else {
       clearFlags();

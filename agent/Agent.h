@@ -70,6 +70,7 @@
 #include "platform/Desktop.h"
 #include "platform/InstanceLock.h"
 #include "platform/Power.h"
+#include "platform/UserMessage.h"
 
 namespace quorvane::agent {
 
@@ -105,6 +106,10 @@ struct AgentConfig {
   std::filesystem::path settingsFile;
   std::unique_ptr<platform::Desktop> desktop;
   std::unique_ptr<platform::PowerControl> power;
+  // Tells a command's message to the people at the PC beside the message box
+  // (desktop notifications, terminals); none: the message box only. Each
+  // distinct problem it finds is reported once by the convention.
+  std::unique_ptr<platform::UserMessenger> userMessenger;
   // The collectors over the machine's platform backend (owned through it).
   AuditFn getInfo;
   // Uniform in [0, 1) for the ReauditDelayTime draw; a seeded one by default.
@@ -212,6 +217,7 @@ class Agent {
   void refuseCommand(std::string_view reason);
   void noteRefusal(const std::string& peer, std::string_view reason);
   void performPower(platform::PowerAction action, std::string_view procedure);
+  void tellUsers(const std::string& text);
   void observe(AgentEvent event, std::string_view detail = {});
   // Who may command this agent (AcceptCommandsFrom, else ServerIP).
   void setUpCommandSources();
@@ -224,6 +230,8 @@ class Agent {
   std::filesystem::path settingsFile_;
   std::unique_ptr<platform::Desktop> desktop_;
   std::unique_ptr<platform::PowerControl> power_;
+  std::unique_ptr<platform::UserMessenger> userMessenger_;
+  std::set<std::string> messageProblemsReported_;
   AuditFn getInfo_;
   std::function<double()> random_;
   std::filesystem::path temporaryFolder_;

@@ -591,5 +591,56 @@ TEST_F(ExchangeTest, AnyAuditRestartsTheRegularAuditCount) {
   EXPECT_EQ(auditDates(server), (std::vector<std::string>{"audit 1", "audit 2", "audit 3"}));
 }
 
+// Tells the agent's messages to nobody, answering with scripted problems.
+class ScriptedMessenger final : public platform::UserMessenger {
+ public:
+  ScriptedMessenger(asio::io_context& io, std::vector<std::string>& told,
+                    std::vector<std::vector<std::string>> answers)
+      : io_(io), told_(told), answers_(std::move(answers)) {}
+  void tell(std::string_view text, Done done) override {
+    told_.emplace_back(text);
+    auto problems = answers_.empty() ? std::vector<std::string>{} : answers_.front();
+    if (!answers_.empty()) answers_.erase(answers_.begin());
+    asio::post(io_, [done = std::move(done), problems] { done(problems); });
+  }
+
+ private:
+  asio::io_context& io_;
+  std::vector<std::string>& told_;
+  std::vector<std::vector<std::string>> answers_;
+};
+
+// A message goes to the people at the PC as it came (8-bit text) and to the
+// message box; each distinct delivery problem is reported once.
+TEST_F(ExchangeTest, AMessageIsToldToThePeopleAtThePCAndItsProblemsReportedOnce) {
+  std::vector<std::string> told;
+  const std::vector<std::vector<std::string>> answers = {
+      {"no notification service for user 1000", "bus of user 1001 not there"},
+      {"no notification service for user 1000"},
+      {},
+  };
+  auto b = std::make_unique<AgentBench>(io, freshFolder("tell"), 15000, [&](AgentConfig& c) {
+    c.userMessenger = std::make_unique<ScriptedMessenger>(io, told, answers);
+  });
+  listenPort_ = freePort();
+  b->writeSettings("ListenPortNumber:" + std::to_string(listenPort_) + "\r\n");
+  ASSERT_TRUE(b->agent->Form_Load());
+  const std::vector<std::string> texts = {"Gr\xFC\xDF" "e", "", std::string(200, '\x80')};
+  for (const std::string& text : texts) {
+    ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckListening; }));
+    command(std::string(tokMessage) + text);
+  }
+  ASSERT_TRUE(runUntil(io, [&] { return told.size() == 3 && b->desk->shown.size() == 5; }));
+  EXPECT_EQ(told, texts);
+  std::vector<std::string> reports, boxes;
+  for (const ShownMessage& m : b->desk->shown) (m.style == 16 ? reports : boxes).push_back(m.text);
+  EXPECT_EQ(boxes, texts);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0].rfind("Error in : QuorvanePro.frmMain.sckListen_OnClose\r\n\r\nError Number : 68\r\n"
+                             "Error Description : no notification service for user 1000\r\n", 0), 0u);
+  EXPECT_NE(reports[1].find("Error Description : bus of user 1001 not there"), std::string::npos);
+  ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckListening; }));
+}
+
 }  // namespace
 }  // namespace quorvane::agent
