@@ -17,10 +17,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <iterator>
 #include <set>
 #include <sstream>
+
+#include "common/WholeFile.h"
 
 namespace quorvane::platform::linux_backend {
 namespace {
@@ -175,8 +176,14 @@ template <class Work>
 pid_t spawn(Work&& work) {
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
-  prepareChild();
-  ::_exit(work());
+  // The child never returns into the agent's code, whatever happens.
+  int status = 1;
+  try {
+    prepareChild();
+    status = work();
+  } catch (...) {
+  }
+  ::_exit(status);
 }
 
 // Takes the bus owner's identity (only ever downwards, from root).
@@ -233,9 +240,11 @@ void discoverSessions(Discovery& d, std::vector<std::string>& lines) {
   std::free(sessions);
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+// The login records; none when the file is missing or beyond reason (a
+// record is 384 bytes: 16 MiB is some 40,000 logins).
+std::string readLogins(const std::string& path) {
+  auto bytes = readWholeFile(path, 16u << 20);
+  return bytes ? std::move(*bytes) : std::string();
 }
 
 std::string hostName() {
@@ -349,7 +358,7 @@ Discovery discoverReceivers(const MessengerOptions& options) {
   const bool systemLogins = options.utmpFile.empty() && !options.busAddresses;
   if (systemLogins) discoverSessions(d, lines);
   if (systemLogins || !options.utmpFile.empty()) {
-    for (const TerminalLogin& l : parseUtmp(readFile(systemLogins ? _PATH_UTMP : options.utmpFile))) {
+    for (const TerminalLogin& l : parseUtmp(readLogins(systemLogins ? _PATH_UTMP : options.utmpFile))) {
       lines.push_back(l.line);
     }
   }
