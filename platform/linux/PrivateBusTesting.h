@@ -12,10 +12,13 @@
 #include <termios.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -94,12 +97,28 @@ class PrivateBus {
     daemon_ = std::make_unique<TestProcess>(
         std::vector<std::string>{"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--nopidfile"},
         (folder / "dbus-daemon.log").string());
-    ready_ = daemon_->started() && waitForPath(socket_);
+    ready_ = daemon_->started() && waitForPath(socket_) && accepting();
   }
   bool ready() const { return ready_; }
   std::string address() const { return "unix:path=" + socket_.string(); }
 
  private:
+  // The socket's file comes with bind(), before the daemon listens on it.
+  bool accepting() const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::strncpy(a.sun_path, socket_.c_str(), sizeof a.sun_path - 1);
+    while (std::chrono::steady_clock::now() < end) {
+      const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+      ::close(fd);
+      if (ok) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
   std::filesystem::path socket_;
   std::unique_ptr<TestProcess> daemon_;
   bool ready_ = false;
