@@ -400,12 +400,13 @@ void Agent::uploadSucceeded() {
   observe(AgentEvent::UploadSent);
 }
 
-// The regular audit. An audit being made, or done and waiting for its
-// ReauditDelayTime spread, is current: this tick is skipped. An older audit
-// waiting to be sent again (or on its way) is replaced by the new one.
+// The regular audit. An audit being made, waiting for its ReauditDelayTime
+// spread or on its way to the server is not disturbed: this tick is skipped
+// (a new audit would overwrite the file the connection is about to send).
+// An older audit waiting to be sent again is replaced by the new one.
 void Agent::tmrReaudit_Timer() {
   guarded("tmrReaudit_Timer", [&] {
-    if (blnAuditing_ || tmrAuditDelay_.Enabled()) return;
+    if (blnAuditing_ || tmrAuditDelay_.Enabled() || uploadInFlight_) return;
     doGetInfo();
   });
 }

@@ -30,10 +30,10 @@
 //   failure repeats;
 // - with ReauditIntervalHours the agent audits again that many hours after
 //   its last audit (any audit restarts the count) and uploads it after the
-//   ReauditDelayTime spread. A tick while an audit is being made or waits for
-//   its spread is skipped (that audit is current); a tick while an older
-//   audit waits to be sent again, or is on its way, audits anew, and the new
-//   audit replaces the old one;
+//   ReauditDelayTime spread. A tick while an audit is being made, waits for
+//   its spread or is on its way to the server is skipped; a tick while an
+//   older audit waits to be sent again audits anew, and the new audit
+//   replaces the old one;
 // - a ServerIP that cannot be used (blanks around it, not an IPv4 address) is
 //   reported once at start-up; the agent then keeps its audits local and goes
 //   on listening for commands.
