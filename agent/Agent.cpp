@@ -30,6 +30,7 @@ Agent::Agent(asio::io_context& io, HostResolver& resolver, AgentConfig config)
                                                 : std::move(config.settingsFile)),
       desktop_(std::move(config.desktop)),
       power_(std::move(config.power)),
+      userMessenger_(std::move(config.userMessenger)),
       getInfo_(std::move(config.getInfo)),
       random_(std::move(config.random)),
       temporaryFolder_(std::move(config.temporaryFolder)),
@@ -43,9 +44,11 @@ Agent::Agent(asio::io_context& io, HostResolver& resolver, AgentConfig config)
       tmrTimeout_(io, [this] { tmrTimeout_Timer(); }),
       tmrCommandDeadline_(io, [this] { tmrCommandDeadline_Timer(); }),
       tmrUploadRetry_(io, [this] { tmrUploadRetry_Timer(); }),
+      tmrReaudit_(io, [this] { tmrReaudit_Timer(); }),
       retryFirstMs_(std::max<std::int64_t>(1, config.uploadRetryFirstMs)),
       retryMaxMs_(std::max(retryFirstMs_, config.uploadRetryMaxMs)),
-      retryStepMs_(retryFirstMs_) {
+      retryStepMs_(retryFirstMs_),
+      reauditHourMs_(std::max<std::int64_t>(1, config.reauditHourMs)) {
   if (!random_) {
     auto gen = std::make_shared<std::mt19937_64>(std::random_device{}());
     random_ = [gen] { return std::uniform_real_distribution<double>(0.0, 1.0)(*gen); };
@@ -84,6 +87,7 @@ void Agent::endProgram(int status) {
   tmrAuditDelay_.Enabled(false);
   tmrTimeout_.Enabled(false);
   tmrCommandDeadline_.Enabled(false);
+  tmrReaudit_.Enabled(false);
   tmrUploadRetry_.Enabled(false);
   for (CSocket* s : {&sckListen_, &sckConnect_}) {
     s->events = {};
@@ -191,6 +195,8 @@ bool Agent::Form_Load() {
       return false;
     }
     if (settings_.auditDelayMs) tmrAuditDelay_.Interval(*settings_.auditDelayMs);
+    // Started by every audit (doGetInfo), so it counts from the last one.
+    tmrReaudit_.Interval(std::int64_t{settings_.reauditIntervalHours} * reauditHourMs_);
     setUpCommandSources();
     checkServerAddress();
 
@@ -307,6 +313,7 @@ void Agent::doGetInfo() {
     record_ = AuditRecord{};
     record_.ListenPortNumber = settings_.lngListenPort;
     blnAuditing_ = true;
+    if (tmrReaudit_.Interval() > 0) tmrReaudit_.Enabled(true);
     std::weak_ptr<int> alive = alive_;
     if (getInfo_) {
       getInfo_(record_, settings_.strServerIP, [this, alive](const std::string& text) {
@@ -391,6 +398,17 @@ void Agent::uploadSucceeded() {
   retryStepMs_ = retryFirstMs_;
   lastFailureReported_.clear();
   observe(AgentEvent::UploadSent);
+}
+
+// The regular audit. An audit being made, waiting for its ReauditDelayTime
+// spread or on its way to the server is not disturbed: this tick is skipped
+// (a new audit would overwrite the file the connection is about to send).
+// An older audit waiting to be sent again is replaced by the new one.
+void Agent::tmrReaudit_Timer() {
+  guarded("tmrReaudit_Timer", [&] {
+    if (blnAuditing_ || tmrAuditDelay_.Enabled() || uploadInFlight_) return;
+    doGetInfo();
+  });
 }
 
 void Agent::tmrUploadRetry_Timer() {
@@ -657,6 +675,20 @@ void Agent::performPower(platform::PowerAction action, std::string_view procedur
   if (!st) report(procedure, st.number(), st.description(), 0);
 }
 
+// Starts telling the people at the PC; the delivery's problems come back
+// later on the loop, each reported the first time it is seen.
+void Agent::tellUsers(const std::string& text) {
+  if (!userMessenger_) return;
+  std::weak_ptr<int> alive = alive_;
+  userMessenger_->tell(text, [this, alive](std::vector<std::string> problems) {
+    if (alive.expired() || ended_) return;
+    for (std::string& p : problems) {
+      if (!messageProblemsReported_.insert(p).second) continue;
+      report("sckListen_OnClose", kErrDeviceUnavailable, p, 0);
+    }
+  });
+}
+
 void Agent::observe(AgentEvent event, std::string_view detail) {
   if (observer_) observer_(event, detail);
 }
@@ -734,6 +766,7 @@ void Agent::sckListen_OnClose() {
       const std::string text = std::move(strMessageText_);
       strMessageText_.clear();
       listenAgain();
+      tellUsers(text);
       desktop_->messageBox(text, platform::kMbInformation, kAppTitle);
     } else {
       clearFlags();

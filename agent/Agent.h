@@ -28,6 +28,12 @@
 //   step; it goes on until an upload succeeds or a newer audit replaces it. A
 //   failure is reported once by the convention, not again while the same
 //   failure repeats;
+// - with ReauditIntervalHours the agent audits again that many hours after
+//   its last audit (any audit restarts the count) and uploads it after the
+//   ReauditDelayTime spread. A tick while an audit is being made, waits for
+//   its spread or is on its way to the server is skipped; a tick while an
+//   older audit waits to be sent again audits anew, and the new audit
+//   replaces the old one;
 // - a ServerIP that cannot be used (blanks around it, not an IPv4 address) is
 //   reported once at start-up; the agent then keeps its audits local and goes
 //   on listening for commands.
@@ -64,6 +70,7 @@
 #include "platform/Desktop.h"
 #include "platform/InstanceLock.h"
 #include "platform/Power.h"
+#include "platform/UserMessage.h"
 
 namespace quorvane::agent {
 
@@ -99,6 +106,10 @@ struct AgentConfig {
   std::filesystem::path settingsFile;
   std::unique_ptr<platform::Desktop> desktop;
   std::unique_ptr<platform::PowerControl> power;
+  // Tells a command's message to the people at the PC beside the message box
+  // (desktop notifications, terminals); none: the message box only. Each
+  // distinct problem it finds is reported once by the convention.
+  std::unique_ptr<platform::UserMessenger> userMessenger;
   // The collectors over the machine's platform backend (owned through it).
   AuditFn getInfo;
   // Uniform in [0, 1) for the ReauditDelayTime draw; a seeded one by default.
@@ -112,6 +123,8 @@ struct AgentConfig {
   // The back-off of a failed upload: the first step and the longest.
   std::int64_t uploadRetryFirstMs = 60 * 1000;
   std::int64_t uploadRetryMaxMs = 60 * 60 * 1000;
+  // The length of one hour of ReauditIntervalHours (tests shorten it).
+  std::int64_t reauditHourMs = 60 * 60 * 1000;
   // Called once when the agent ends, with the exit status.
   std::function<void(int exitStatus)> onEnd;
   // The local address both sockets use (a simulated PC's own loopback
@@ -148,6 +161,7 @@ class Agent {
   void tmrTimeout_Timer();
   void tmrCommandDeadline_Timer();
   void tmrUploadRetry_Timer();
+  void tmrReaudit_Timer();
 
   // --- read-only views for hosts and tests --------------------------------
   bool ended() const { return ended_; }
@@ -165,6 +179,7 @@ class Agent {
   const Timer& auditDelayTimer() const { return tmrAuditDelay_; }
   const Timer& timeoutTimer() const { return tmrTimeout_; }
   const Timer& uploadRetryTimer() const { return tmrUploadRetry_; }
+  const Timer& reauditTimer() const { return tmrReaudit_; }
   // The back-off step the next failed upload waits for.
   std::int64_t uploadRetryStepMs() const { return retryStepMs_; }
   platform::Desktop& desktop() { return *desktop_; }
@@ -202,6 +217,7 @@ class Agent {
   void refuseCommand(std::string_view reason);
   void noteRefusal(const std::string& peer, std::string_view reason);
   void performPower(platform::PowerAction action, std::string_view procedure);
+  void tellUsers(const std::string& text);
   void observe(AgentEvent event, std::string_view detail = {});
   // Who may command this agent (AcceptCommandsFrom, else ServerIP).
   void setUpCommandSources();
@@ -214,6 +230,8 @@ class Agent {
   std::filesystem::path settingsFile_;
   std::unique_ptr<platform::Desktop> desktop_;
   std::unique_ptr<platform::PowerControl> power_;
+  std::unique_ptr<platform::UserMessenger> userMessenger_;
+  std::set<std::string> messageProblemsReported_;
   AuditFn getInfo_;
   std::function<double()> random_;
   std::filesystem::path temporaryFolder_;
@@ -232,10 +250,12 @@ class Agent {
   Timer tmrTimeout_;
   Timer tmrCommandDeadline_;
   Timer tmrUploadRetry_;
+  Timer tmrReaudit_;
   std::unique_ptr<platform::InstanceLock> lock_;
   std::int64_t retryFirstMs_;
   std::int64_t retryMaxMs_;
   std::int64_t retryStepMs_;
+  std::int64_t reauditHourMs_;
   bool uploadInFlight_ = false;  // between Connect and the half-close or a failure
   bool serverUnusable_ = false;
   std::string lastFailureReported_;  // cleared by a successful upload

@@ -162,7 +162,7 @@ SettingsResult parseClientSettings(std::string_view text, const std::function<do
 
     const char* type = nullptr;
     if (key == "ServerIP" || key == "QuitPassword") type = "String";
-    else if (key == "ConnectPortNumber" || key == "ListenPortNumber") type = "Integer";
+    else if (key == "ConnectPortNumber" || key == "ListenPortNumber" || key == "ReauditIntervalHours") type = "Integer";
     else if (key == "AllowQuit" || key == "ShowSystemTray") type = "Boolean";
     else if (key == "ReauditDelayTime") type = "Integer-Integer";
     else if (key == "AcceptCommandsFrom") type = "Address list";
@@ -213,6 +213,12 @@ SettingsResult parseClientSettings(std::string_view text, const std::function<do
       if (!integer(*value, s.lngConnectPort)) return result;
     } else if (key == "ListenPortNumber") {
       if (!integer(*value, s.lngListenPort)) return result;
+    } else if (key == "ReauditIntervalHours") {
+      if (!integer(*value, s.reauditIntervalHours)) return result;
+      if (s.reauditIntervalHours < 0) {
+        fail(380, "Invalid property value");
+        return result;
+      }
     } else if (key == "AllowQuit" || key == "ShowSystemTray") {
       long err = 13;
       auto b = toBoolean(*value, &err);

@@ -47,6 +47,9 @@ struct AgentSettings {
   // CommandPublicKey: the console's public command key (the 65-byte point).
   // When set, only commands signed with the console's key are obeyed.
   std::optional<std::string> commandPublicKey;
+  // ReauditIntervalHours: the agent also audits (and uploads) this many hours
+  // after its last audit; 0 (the default) never. A negative value is refused.
+  std::int32_t reauditIntervalHours = 0;
 };
 
 // Parses a CommandPublicKey value (Base64 of the uncompressed P-256 point,

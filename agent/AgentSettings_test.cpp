@@ -30,6 +30,7 @@ void defaults(const AgentSettings& s) {
   EXPECT_EQ(s.lngReauditMax, 0);
   EXPECT_FALSE(s.blnShowSystemTray);
   EXPECT_EQ(s.auditDelayMs, std::nullopt);
+  EXPECT_EQ(s.reauditIntervalHours, 0);
 }
 
 TEST(ParseClientSettings, Table) {
@@ -128,7 +129,27 @@ TEST(ParseClientSettings, Table) {
          EXPECT_EQ(s.lngReauditMax, -1);
          EXPECT_EQ(s.auditDelayMs, std::nullopt);
        }},
+      {"re-audit every 24 hours", "ReauditIntervalHours:24\r\nReauditDelayTime:30-60", 0.0,
+       [](const AgentSettings& s) {
+         EXPECT_EQ(s.reauditIntervalHours, 24);
+         EXPECT_EQ(s.auditDelayMs, 30000);  // the spread stays its own setting
+       }},
+      {"re-audit 0 is off", "ReauditIntervalHours:0", 0,
+       [](const AgentSettings& s) { EXPECT_EQ(s.reauditIntervalHours, 0); }},
+      {"re-audit with blanks and a fraction rounds as integers do", "ReauditIntervalHours: 2.5 ", 0,
+       [](const AgentSettings& s) { EXPECT_EQ(s.reauditIntervalHours, 2); }},
+      {"re-audit at the 32-bit limit", "ReauditIntervalHours:2147483647", 0,
+       [](const AgentSettings& s) { EXPECT_EQ(s.reauditIntervalHours, 2147483647); }},
+      {"the last re-audit line counts", "ReauditIntervalHours:4\r\nReauditIntervalHours:8", 0,
+       [](const AgentSettings& s) { EXPECT_EQ(s.reauditIntervalHours, 8); }},
+      {"re-audit key is case-sensitive", "reauditintervalhours:abc", 0, defaults},
       // Failures.
+      {"re-audit that is no number", "ReauditIntervalHours:daily", 0, nullptr, 13, 1, "daily", "Integer"},
+      {"re-audit empty", "# c\r\nReauditIntervalHours:", 0, nullptr, 13, 2, "", "Integer"},
+      {"re-audit negative", "ReauditIntervalHours:-1", 0, nullptr, 380, 1, "-1", "Integer"},
+      {"re-audit beyond 32 bits", "ReauditIntervalHours:4294967296", 0, nullptr, 6, 1, "4294967296",
+       "Integer"},
+      {"re-audit without a colon", "ReauditIntervalHours", 0, nullptr, 9, 1, "", "Integer"},
       {"ConnectPortNumber abc", "ServerIP:x\r\nConnectPortNumber:abc\r\nListenPortNumber:9", 0,
        nullptr, 13, 2, "abc", "Integer"},
       {"an empty integer", "ListenPortNumber:", 0, nullptr, 13, 1, "", "Integer"},

@@ -476,5 +476,171 @@ TEST_F(ExchangeTest, AnErrorInsideTheAuditIsReportedAndTheAgentGoesOn) {
   EXPECT_TRUE(server.uploads.empty());
 }
 
+// The AuditDate of every upload the server took, in order.
+std::vector<std::string> auditDates(const UploadServer& server) {
+  std::vector<std::string> dates;
+  for (const std::string& u : server.uploads) {
+    auto record = decodeStoredAudit(std::string_view(u).substr(0, u.size() - EndMarker.size()));
+    dates.push_back(record.ok() ? record->AuditDate : "(not an audit)");
+  }
+  return dates;
+}
+
+std::function<void(AgentConfig&)> hourOf(std::int64_t ms, std::int64_t retryFirstMs = 200) {
+  return [=](AgentConfig& c) {
+    c.reauditHourMs = ms;
+    c.uploadRetryFirstMs = retryFirstMs;
+    c.uploadRetryMaxMs = std::max<std::int64_t>(retryFirstMs * 4, 800);
+  };
+}
+
+TEST_F(ExchangeTest, ReauditIntervalHoursAuditsAndUploadsAgain) {
+  const struct {
+    const char* name;
+    std::string setting;
+    std::chrono::milliseconds spacing;  // zero: never again
+  } rows[] = {
+      {"every hour", "ReauditIntervalHours:1\r\n", std::chrono::milliseconds(150)},
+      {"every 2 hours", "ReauditIntervalHours:2\r\n", std::chrono::milliseconds(300)},
+      {"0 is off", "ReauditIntervalHours:0\r\n", std::chrono::milliseconds(0)},
+      {"no key is off", "", std::chrono::milliseconds(0)},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    UploadServer server(io);
+    const long listen = freePort();
+    auto b = std::make_unique<AgentBench>(io, freshFolder("reaudit"), 15000, hourOf(150));
+    b->writeSettings("ServerIP:127.0.0.1\r\nConnectPortNumber:" + std::to_string(server.port()) +
+                     "\r\nListenPortNumber:" + std::to_string(listen) + "\r\n" + row.setting);
+    ASSERT_TRUE(b->agent->Form_Load());
+    if (row.spacing.count() == 0) {
+      runUntil(io, [] { return false; }, std::chrono::milliseconds(800));
+      EXPECT_EQ(server.uploads.size(), 1u);
+      EXPECT_EQ(b->audits, 1);
+      EXPECT_FALSE(b->agent->reauditTimer().Enabled());
+      continue;
+    }
+    EXPECT_TRUE(b->agent->reauditTimer().Enabled());
+    ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() >= 3; }, std::chrono::seconds(10)));
+    EXPECT_EQ(auditDates(server)[0], "audit 1");
+    EXPECT_EQ(auditDates(server)[1], "audit 2");
+    EXPECT_EQ(auditDates(server)[2], "audit 3");
+    for (std::size_t i = 1; i < 3; ++i) {
+      // Timers never fire early; the upload follows its audit at once.
+      EXPECT_GE(server.acceptedAt[i] - server.acceptedAt[i - 1], row.spacing - std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(b->desk->shown.empty());
+    EXPECT_EQ(b->agent->listenSocket().State(), sckListening);  // commands are still taken
+  }
+}
+
+// With a ReauditDelayTime spread longer than the interval, every audit waits
+// for its spread and is sent once; ticks meanwhile make no audits that would
+// pile up or replace the waiting one.
+TEST_F(ExchangeTest, ARegularAuditWaitsForTheSpreadAndIsSentOnce) {
+  UploadServer server(io);
+  auto b = std::make_unique<AgentBench>(io, freshFolder("spread"), 15000, hourOf(100));
+  b->writeSettings("ServerIP:127.0.0.1\r\nConnectPortNumber:" + std::to_string(server.port()) +
+                   "\r\nReauditDelayTime:1-1\r\nReauditIntervalHours:1\r\n");
+  const auto started = Clock::now();
+  ASSERT_TRUE(b->agent->Form_Load());
+  ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() == 2; }, std::chrono::seconds(10)));
+  EXPECT_GE(server.acceptedAt[0] - started, std::chrono::seconds(1));
+  EXPECT_GE(server.acceptedAt[1] - server.acceptedAt[0], std::chrono::seconds(1));
+  EXPECT_EQ(auditDates(server), (std::vector<std::string>{"audit 1", "audit 2"}));
+  // At most the audit now waiting for its spread beyond the two sent.
+  EXPECT_LE(b->audits, 3);
+}
+
+// A failed upload waits for its retry; the regular audit replaces it, and
+// once the server is up only ever newer audits arrive, each once.
+TEST_F(ExchangeTest, ARegularAuditReplacesAnUploadWaitingForItsRetry) {
+  const long port = freePort();
+  auto b = std::make_unique<AgentBench>(io, freshFolder("reretry"), 15000, hourOf(300, 60000));
+  b->writeSettings("ServerIP:127.0.0.1\r\nConnectPortNumber:" + std::to_string(port) +
+                   "\r\nReauditIntervalHours:1\r\n");
+  ASSERT_TRUE(b->agent->Form_Load());
+  ASSERT_TRUE(runUntil(io, [&] { return b->count(AgentEvent::UploadFailed) == 2; }, std::chrono::seconds(5)));
+  EXPECT_EQ(b->audits, 2);  // the second failure is the new audit's own attempt
+  EXPECT_TRUE(b->agent->uploadRetryTimer().Enabled());
+  EXPECT_EQ(b->agent->uploadRetryStepMs(), 120000);  // the back-off started again with the new audit
+  EXPECT_EQ(errorReports(*b, "sckConnect_OnError"), 1);
+
+  UploadServer server(io, static_cast<unsigned short>(port));
+  ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() == 2; }, std::chrono::seconds(5)));
+  const auto dates = auditDates(server);
+  EXPECT_EQ(dates[0], "audit 3");
+  EXPECT_EQ(dates[1], "audit 4");
+  EXPECT_EQ(b->count(AgentEvent::UploadStarted), 4);  // no retry of an old audit in between
+}
+
+// Any audit (a console's re-audit too) restarts the count.
+TEST_F(ExchangeTest, AnyAuditRestartsTheRegularAuditCount) {
+  UploadServer server(io);
+  auto b = std::make_unique<AgentBench>(io, freshFolder("restart"), 15000, hourOf(400));
+  b->writeSettings("ServerIP:127.0.0.1\r\nConnectPortNumber:" + std::to_string(server.port()) +
+                   "\r\nReauditIntervalHours:1\r\n");
+  ASSERT_TRUE(b->agent->Form_Load());
+  ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() == 1; }));
+  runUntil(io, [] { return false; }, std::chrono::milliseconds(250));
+  const auto reaudited = Clock::now();
+  b->agent->doGetInfo();
+  ASSERT_TRUE(runUntil(io, [&] { return server.uploads.size() == 3; }, std::chrono::seconds(5)));
+  EXPECT_LT(server.acceptedAt[1] - reaudited, std::chrono::milliseconds(200));
+  EXPECT_GE(server.acceptedAt[2] - reaudited, std::chrono::milliseconds(400));
+  EXPECT_EQ(auditDates(server), (std::vector<std::string>{"audit 1", "audit 2", "audit 3"}));
+}
+
+// Tells the agent's messages to nobody, answering with scripted problems.
+class ScriptedMessenger final : public platform::UserMessenger {
+ public:
+  ScriptedMessenger(asio::io_context& io, std::vector<std::string>& told,
+                    std::vector<std::vector<std::string>> answers)
+      : io_(io), told_(told), answers_(std::move(answers)) {}
+  void tell(std::string_view text, Done done) override {
+    told_.emplace_back(text);
+    auto problems = answers_.empty() ? std::vector<std::string>{} : answers_.front();
+    if (!answers_.empty()) answers_.erase(answers_.begin());
+    asio::post(io_, [done = std::move(done), problems] { done(problems); });
+  }
+
+ private:
+  asio::io_context& io_;
+  std::vector<std::string>& told_;
+  std::vector<std::vector<std::string>> answers_;
+};
+
+// A message goes to the people at the PC as it came (8-bit text) and to the
+// message box; each distinct delivery problem is reported once.
+TEST_F(ExchangeTest, AMessageIsToldToThePeopleAtThePCAndItsProblemsReportedOnce) {
+  std::vector<std::string> told;
+  const std::vector<std::vector<std::string>> answers = {
+      {"no notification service for user 1000", "bus of user 1001 not there"},
+      {"no notification service for user 1000"},
+      {},
+  };
+  auto b = std::make_unique<AgentBench>(io, freshFolder("tell"), 15000, [&](AgentConfig& c) {
+    c.userMessenger = std::make_unique<ScriptedMessenger>(io, told, answers);
+  });
+  listenPort_ = freePort();
+  b->writeSettings("ListenPortNumber:" + std::to_string(listenPort_) + "\r\n");
+  ASSERT_TRUE(b->agent->Form_Load());
+  const std::vector<std::string> texts = {"Gr\xFC\xDF" "e", "", std::string(200, '\x80')};
+  for (const std::string& text : texts) {
+    ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckListening; }));
+    command(std::string(tokMessage) + text);
+  }
+  ASSERT_TRUE(runUntil(io, [&] { return told.size() == 3 && b->desk->shown.size() == 5; }));
+  EXPECT_EQ(told, texts);
+  std::vector<std::string> reports, boxes;
+  for (const ShownMessage& m : b->desk->shown) (m.style == 16 ? reports : boxes).push_back(m.text);
+  EXPECT_EQ(boxes, texts);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0].rfind("Error in : QuorvanePro.frmMain.sckListen_OnClose\r\n\r\nError Number : 68\r\n"
+                             "Error Description : no notification service for user 1000\r\n", 0), 0u);
+  EXPECT_NE(reports[1].find("Error Description : bus of user 1001 not there"), std::string::npos);
+  ASSERT_TRUE(runUntil(io, [&] { return b->agent->listenSocket().State() == sckListening; }));
+}
+
 }  // namespace
 }  // namespace quorvane::agent

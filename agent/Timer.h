@@ -3,8 +3,9 @@
 // While enabled with an interval above 0 it calls its handler every interval
 // milliseconds, on the loop thread. Enabling it (again) or changing the
 // interval restarts the count, so a timer enabled at a moment always fires
-// one interval after that moment. An interval of 0 never fires. The handler
-// may disable the timer, change it, or destroy it.
+// one interval after that moment. An interval of 0 never fires. An interval
+// longer than a century waits a century (the clock cannot count further).
+// The handler may disable the timer, change it, or destroy it.
 #pragma once
 
 #include <asio.hpp>

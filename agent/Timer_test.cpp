@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "agent/LoopTesting.h"
 
 namespace quorvane::agent {
@@ -77,6 +79,34 @@ TEST(Timer, EnablingAgainRestartsTheCount) {
   t.Enabled(true);
   ASSERT_TRUE(runUntil(io, [&] { return firedAt != Clock::time_point{}; }));
   EXPECT_GE(firedAt - reEnabled, std::chrono::milliseconds(150));
+}
+
+// Intervals far beyond what the clock counts (ReauditIntervalHours at its
+// 32-bit limit is about 880,000 years) must wait, not wrap round and fire.
+TEST(Timer, HugeIntervalsWaitInsteadOfFiringAtOnce) {
+  const struct {
+    const char* name;
+    std::int64_t ms;
+  } rows[] = {
+      {"2147483647 hours", 2147483647LL * 3600 * 1000},
+      {"the largest interval", INT64_MAX},
+      {"just past the clock's range", 9223372036855LL * 1000},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    asio::io_context io;
+    int ticks = 0;
+    Timer t(io, [&] { ++ticks; });
+    t.Interval(row.ms);
+    t.Enabled(true);
+    EXPECT_EQ(t.Interval(), row.ms);
+    bool other = false;
+    Timer o(io, [&] { other = true; });
+    o.Interval(60);
+    o.Enabled(true);
+    ASSERT_TRUE(runUntil(io, [&] { return other; }));
+    EXPECT_EQ(ticks, 0);
+  }
 }
 
 TEST(Timer, DestroyedTimerNeverCalls) {

@@ -11,6 +11,7 @@
 #include "platform/Power.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TerminationSignals.h"
+#include "platform/UserMessage.h"
 
 int main(int argc, char** argv) {
   using namespace quorvane;
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
   if (cl->settings) config.settingsFile = *cl->settings;
   config.getInfo = std::move(*audit);
   config.desktop = platform::makeNativeDesktop(io, std::cerr);
+  // A described machine (--machine) is no PC with people at it.
+  if (!cl->machine) config.userMessenger = platform::makeNativeUserMessenger(io);
   config.power = cl->powerDryRun ? platform::makeDryRunPowerControl(std::cout)
                                  : platform::makeSystemPowerControl();
   int exitStatus = 0;

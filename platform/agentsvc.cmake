@@ -1,5 +1,6 @@
 # Agent services of the platform layer: desktop (message boxes, tray, the
-# password dialog), single-instance lock, termination signals, power actions.
+# password dialog), single-instance lock, termination signals, power actions,
+# a command's message to the people at the PC.
 # Included from platform/CMakeLists.txt; owned by the agent.
 
 find_package(Threads REQUIRED)
@@ -12,12 +13,21 @@ if(NOT TARGET quorvane_asio)
 endif()
 
 set(QUORVANE_AGENTSVC_DIR ${CMAKE_CURRENT_LIST_DIR})
-# Linux: the locale's encoding of the texts a person reads.
+# Linux: the locale's encoding of the texts a person reads; a command's
+# message on the desktops (sd-bus and sd-login of libsystemd) and terminals.
 set(QUORVANE_AGENTSVC_NATIVE_SOURCES)
 set(QUORVANE_AGENTSVC_NATIVE_TESTS)
+set(QUORVANE_AGENTSVC_NATIVE_DEPS)
 if(QUORVANE_PLATFORM STREQUAL "linux")
-  set(QUORVANE_AGENTSVC_NATIVE_SOURCES ${QUORVANE_AGENTSVC_DIR}/linux/LinuxLocaleText.cpp)
-  set(QUORVANE_AGENTSVC_NATIVE_TESTS ${QUORVANE_AGENTSVC_DIR}/linux/LinuxLocaleText_test.cpp)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
+  set(QUORVANE_AGENTSVC_NATIVE_SOURCES
+    ${QUORVANE_AGENTSVC_DIR}/linux/LinuxLocaleText.cpp
+    ${QUORVANE_AGENTSVC_DIR}/linux/LinuxUserMessageText.cpp)
+  set(QUORVANE_AGENTSVC_NATIVE_TESTS
+    ${QUORVANE_AGENTSVC_DIR}/linux/LinuxLocaleText_test.cpp
+    ${QUORVANE_AGENTSVC_DIR}/linux/LinuxUserMessage_test.cpp)
+  set(QUORVANE_AGENTSVC_NATIVE_DEPS PkgConfig::SYSTEMD)
 endif()
 
 # The signature check of commands: libcrypto on Linux, CNG on Windows.
@@ -35,7 +45,7 @@ if(QUORVANE_PLATFORM STREQUAL "windows")
 else()
   set(QUORVANE_AGENTSVC_PREFIX linux/Linux)
 endif()
-foreach(service InstanceLock Power SocketPolicy ProgramFolder NativeDesktop CommandSignature)
+foreach(service InstanceLock Power SocketPolicy ProgramFolder NativeDesktop CommandSignature UserMessage)
   list(APPEND QUORVANE_AGENTSVC_NATIVE_SOURCES ${QUORVANE_AGENTSVC_DIR}/${QUORVANE_AGENTSVC_PREFIX}${service}.cpp)
 endforeach()
 
@@ -46,7 +56,7 @@ quorvane_library(quorvane_agentsvc
     ${QUORVANE_AGENTSVC_DIR}/PowerDryRun.cpp
     ${QUORVANE_AGENTSVC_DIR}/TerminationSignals.cpp
     ${QUORVANE_AGENTSVC_NATIVE_SOURCES}
-  DEPS quorvane_common quorvane_asio ${QUORVANE_AGENTSVC_CRYPTO})
+  DEPS quorvane_common quorvane_asio ${QUORVANE_AGENTSVC_CRYPTO} ${QUORVANE_AGENTSVC_NATIVE_DEPS})
 
 quorvane_test(agentsvc_test
   SOURCES
@@ -55,4 +65,14 @@ quorvane_test(agentsvc_test
     ${QUORVANE_AGENTSVC_DIR}/Power_test.cpp
     ${QUORVANE_AGENTSVC_NATIVE_TESTS}
     ${QUORVANE_AGENTSVC_DIR}/CommandSignature_test.cpp
-  DEPS quorvane_agentsvc)
+  DEPS quorvane_agentsvc nlohmann_json::nlohmann_json)
+
+# A stand-in desktop notification service for the tests: owns
+# org.freedesktop.Notifications on a given bus and records every Notify.
+if(QUORVANE_PLATFORM STREQUAL "linux" AND QUORVANE_BUILD_TESTS)
+  quorvane_program(quorvane-notify-standin SOURCES ${QUORVANE_AGENTSVC_DIR}/linux/NotifyStandIn.cpp
+                   DEPS PkgConfig::SYSTEMD nlohmann_json::nlohmann_json)
+  if(TARGET agentsvc_test)
+    add_dependencies(agentsvc_test quorvane-notify-standin)
+  endif()
+endif()

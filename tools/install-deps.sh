@@ -12,6 +12,7 @@ want=(cmake g++ make pkg-config python3 zlib1g-dev libasio-dev qt6-base-dev libc
       libqt6sql6-sqlite libqt6sql6-psql  # the index database's drivers
       libssl-dev  # the signature check of commands (libcrypto)
       librpm-dev  # the rpm package database (Fedora, RHEL, SUSE machines)
+      libsystemd-dev  # a command's message on the desktops: sd-bus and sd-login
       fonts-dejavu-core)  # a monospace font: the console's TAB-aligned views line up
 if [[ "${1:-build}" == "test" ]]; then
   want+=(clang xvfb xauth)
@@ -25,6 +26,8 @@ if [[ "${1:-build}" == "test" ]]; then
   want+=(dpkg-dev lintian systemd wixl msitools)
   # the index tests start a PostgreSQL server of their own
   want+=(postgresql)
+  # a private session bus for the desktop notification tests
+  want+=(dbus-daemon)
 fi
 
 missing=()
