@@ -1,9 +1,8 @@
 // MSocketSupport: the dispatcher behind every CSocket of one event loop.
 //
-// One single-threaded asio::io_context stands in for the hidden message
-// window of the original design: each CSocket waits on its handle's
-// readiness through it, name resolutions complete on it, and the agent's
-// timers run on it. "Letting pending events run" polls it once.
+// One single-threaded asio::io_context carries every event of the agent:
+// each CSocket waits on its handle's readiness through it, name resolutions
+// complete on it, and the agent's timers run on it. "Letting pending events run" polls it once.
 //
 // It also keeps the accepted connections that OnConnectionRequest hands out
 // by request id until a CSocket adopts them with Accept (an unadopted one is

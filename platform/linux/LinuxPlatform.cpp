@@ -21,7 +21,6 @@ std::unique_ptr<RegistryStore> makeLinuxRegistry();
 std::unique_ptr<VersionResources> makeLinuxFiles();
 std::unique_ptr<Account> makeLinuxAccount();
 std::unique_ptr<NetworkIdentity> makeLinuxNetwork();
-// Hardware services add their factory declarations here.
 
 std::unique_ptr<Platform> makeNativePlatform() {
   auto p = std::make_unique<Platform>();
@@ -35,7 +34,6 @@ std::unique_ptr<Platform> makeNativePlatform() {
   p->files = makeLinuxFiles();
   p->account = makeLinuxAccount();
   p->network = makeLinuxNetwork();
-  // Hardware services add their lines here.
   p->printers = linux_backend::makeLinuxPrinters();
   p->keyboard = linux_backend::makeLinuxKeyboardFacts();
   p->systemInfo = linux_backend::makeLinuxSystemInfo();

@@ -12,5 +12,5 @@ set(QUORVANE_PLATFORM_NATIVE_SOURCES
   windows/WindowsNetwork.cpp
   windows/WindowsHardware.cpp)
 
-list(APPEND QUORVANE_PLATFORM_HW_DEPS
+set(QUORVANE_PLATFORM_NATIVE_DEPS
   advapi32 netapi32 iphlpapi winmm winspool version user32 gdi32 ws2_32)
