@@ -2,7 +2,13 @@
 
 #include <ctime>
 
-#include "agent/collect/HardwareHooks.h"
+#include "agent/collect/modHDrives.h"
+#include "agent/collect/modHKeyboard.h"
+#include "agent/collect/modHMemory.h"
+#include "agent/collect/modHPrinters.h"
+#include "agent/collect/modHProcessor.h"
+#include "agent/collect/modHSound.h"
+#include "agent/collect/modHVideo.h"
 #include "agent/collect/modSNetwork.h"
 #include "agent/collect/modSSoftware.h"
 #include "agent/collect/modSWindows.h"
@@ -22,17 +28,17 @@ void fillSection(const CollectContext& ctx, std::string_view procedure, Section&
 }
 }  // namespace
 
-KeyboardInfo getKeyboardInfo(const CollectContext& ctx) { return collectKeyboard(ctx); }
+KeyboardInfo getKeyboardInfo(const CollectContext& ctx) { return getKeyboard(ctx); }
 void getPrinterInfo(HardwareInfo& hardware, const CollectContext& ctx) {
-  auto s = collectPrinters(ctx);
+  auto s = getPrinters(ctx);
   hardware.Printers = std::move(s.Printers);
   hardware.PrintersPresent = s.PrintersPresent;
 }
-ProcessorInfo getProcessorInfo(const CollectContext& ctx) { return collectProcessor(ctx); }
-MemoryInfo getMemoryInfo(const CollectContext& ctx) { return collectMemory(ctx); }
-VideoInfo getVideoInfo(const CollectContext& ctx) { return collectVideo(ctx); }
-SoundInfo getSoundInfo(const CollectContext& ctx) { return collectSound(ctx); }
-Array<DriveInfo> getDrivesInfo(const CollectContext& ctx) { return collectDrives(ctx); }
+ProcessorInfo getProcessorInfo(const CollectContext& ctx) { return getProcessor(ctx); }
+MemoryInfo getMemoryInfo(const CollectContext& ctx) { return getMemory(ctx); }
+VideoInfo getVideoInfo(const CollectContext& ctx) { return getVideo(ctx); }
+SoundInfo getSoundInfo(const CollectContext& ctx) { return getSound(ctx); }
+Array<DriveInfo> getDrivesInfo(const CollectContext& ctx) { return getDrives(ctx); }
 NetworkInfo getNetworkInfo(const CollectContext& ctx) { return getNetwork(ctx); }
 WindowsInfo getWindowsInfo(const CollectContext& ctx) { return getWindows(ctx); }
 Array<ApplicationInfo> getApplicationsInfo(const CollectContext& ctx) {
