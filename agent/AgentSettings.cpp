@@ -6,6 +6,7 @@
 
 #include "common/clsB64.h"
 #include "platform/CommandSignature.h"
+#include "agent/collect/AgentErrors.h"
 
 namespace quorvane::agent {
 
@@ -180,7 +181,7 @@ SettingsResult parseClientSettings(std::string_view text, const std::function<do
       result.error = std::move(e);
     };
     if (!value) {
-      fail(9, "Subscript out of range");
+      fail(kErrSubscript, "Subscript out of range");
       return result;
     }
     auto integer = [&](std::string_view t, std::int32_t& out) {
@@ -200,13 +201,13 @@ SettingsResult parseClientSettings(std::string_view text, const std::function<do
     } else if (key == "AcceptCommandsFrom") {
       s.acceptCommandsFrom = parseCommandSources(*value);
       if (!s.acceptCommandsFrom) {
-        fail(13, "Type mismatch");
+        fail(kErrTypeMismatch, "Type mismatch");
         return result;
       }
     } else if (key == "CommandPublicKey") {
       s.commandPublicKey = parseCommandPublicKey(*value);
       if (!s.commandPublicKey) {
-        fail(13, "Type mismatch");
+        fail(kErrTypeMismatch, "Type mismatch");
         return result;
       }
     } else if (key == "ConnectPortNumber") {
@@ -235,7 +236,7 @@ SettingsResult parseClientSettings(std::string_view text, const std::function<do
         const double span = static_cast<double>(s.lngReauditMax) - s.lngReauditMin + 1;
         const auto seconds = static_cast<std::int64_t>(std::floor(r * span + s.lngReauditMin));
         if (seconds < 0) {
-          fail(380, "Invalid property value");
+          fail(kErrInvalidPropertyValue, "Invalid property value");
           return result;
         }
         s.auditDelayMs = seconds * 1000;

@@ -3,6 +3,7 @@
 #include "agent/HostResolver.h"
 #include "common/ErrorReport.h"
 #include "platform/SocketPolicy.h"
+#include "agent/collect/AgentErrors.h"
 
 namespace quorvane::agent {
 
@@ -349,7 +350,7 @@ void CSocket::SendBufferedData() {
     n = tcp_->send(asio::buffer(sendBuffer_), 0, ec);
   } else if (udp_) {
     if (remoteHostIP_.empty()) {
-      if (remoteHost_.empty()) raise(10039, "CSocket.SendData");
+      if (remoteHost_.empty()) raise(kWsaDestinationAddressRequired, "CSocket.SendData");
       requestType_ = 1;
       state_ = sckResolvingHost;
       const unsigned gen = generation_;
@@ -364,7 +365,7 @@ void CSocket::SendBufferedData() {
     auto port = UnsignedToInteger(remotePort_);
     if (!port) raise(kErrOverflow, "CSocket.SendData");
     auto address = parseDottedAddress(remoteHostIP_);
-    if (!address) raise(10049, "CSocket.SendData");
+    if (!address) raise(kWsaAddressNotAvailable, "CSocket.SendData");
     n = udp_->send_to(asio::buffer(sendBuffer_),
                       asio::ip::udp::endpoint(*address, static_cast<unsigned short>(remotePort_)),
                       0, ec);
@@ -427,7 +428,7 @@ std::string CSocket::GetData(long maxLen) {
 // Connections
 
 void CSocket::Listen() {
-  if (protocol_ != sckTCPProtocol) raise(10045, "CSocket.Listen");
+  if (protocol_ != sckTCPProtocol) raise(kWsaOperationNotSupported, "CSocket.Listen");
   if (state_ == sckListening && acceptor_) return;
   auto port = UnsignedToInteger(localPort_);
   if (!port) {
@@ -489,7 +490,7 @@ void CSocket::Connect(std::optional<std::string> remoteHost, std::optional<long>
   if (remoteHost && !remoteHost->empty()) RemoteHost(*remoteHost);
   if (remotePort) remotePort_ = *remotePort;
   if (protocol_ != sckTCPProtocol) raise(kErrWrongProtocolOrState, "CSocket.Connect");
-  if (remoteHost_.empty()) raise(10049, "CSocket.Connect");
+  if (remoteHost_.empty()) raise(kWsaAddressNotAvailable, "CSocket.Connect");
   switch (state_) {
     case sckConnected:
     case sckClosing: raise(kWsaAlreadyConnected, "CSocket.Connect");
@@ -543,7 +544,7 @@ void CSocket::PostGetHostEvent(long requestID, const std::string& address,
   if (requestType_ == 0) {
     auto a = parseDottedAddress(remoteHostIP_);
     if (!a || !tcp_) {
-      raiseErrorEvent(10049, "CSocket.PostGetHostEvent");
+      raiseErrorEvent(kWsaAddressNotAvailable, "CSocket.PostGetHostEvent");
       return;
     }
     startConnect(*a, "CSocket.PostGetHostEvent");
@@ -575,7 +576,7 @@ void CSocket::Bind(std::optional<long> localPort, std::optional<std::string> loc
   const std::string ip = localIP ? *localIP : localIP_;
   if (!ip.empty()) {
     auto a = parseDottedAddress(ip);
-    if (!a) raise(10049, "CSocket.Bind");
+    if (!a) raise(kWsaAddressNotAvailable, "CSocket.Bind");
     at = *a;
   }
   if (!UnsignedToInteger(localPort_)) raise(kErrOverflow, "CSocket.Bind");

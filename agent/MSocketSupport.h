@@ -20,24 +20,11 @@
 #include <optional>
 #include <string>
 
+#include "agent/collect/AgentErrors.h"
+
 namespace quorvane::agent {
 
 class HostResolver;
-
-// Numbers of the errors the socket layer raises.
-inline constexpr long kWsaInterrupted = 10004;
-inline constexpr long kWsaInvalidArgument = 10022;
-inline constexpr long kWsaWouldBlock = 10035;
-inline constexpr long kWsaAlreadyInProgress = 10037;
-inline constexpr long kWsaNotSocket = 10038;
-inline constexpr long kWsaAddressInUse = 10048;
-inline constexpr long kWsaAddressNotAvailable = 10049;
-inline constexpr long kWsaAlreadyConnected = 10056;
-inline constexpr long kWsaConnectionRefused = 10061;
-inline constexpr long kWsaHostNotFound = 11001;
-inline constexpr long kErrWrongProtocolOrState = 40006;
-inline constexpr long kErrInvalidOperation = 40020;
-inline constexpr long kErrOverflow = 6;
 
 // The largest UDP payload of IPv4, reported as the maximum datagram size.
 inline constexpr long kMaxDatagramSize = 65507;

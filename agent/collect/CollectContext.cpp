@@ -1,4 +1,5 @@
 #include "agent/collect/CollectContext.h"
+#include "agent/collect/AgentErrors.h"
 
 #include <new>
 
@@ -24,11 +25,11 @@ void runCollector(const CollectContext& ctx, std::string_view module, std::strin
     reportError(ctx, module, procedure, e.number(), e.description(), e.line());
   } catch (const std::exception& e) {
     if (other == OtherFailures::kInvalidCall) {
-      reportError(ctx, module, procedure, 5, e.what(), 0);
+      reportError(ctx, module, procedure, kErrInvalidCall, e.what(), 0);
     } else if (dynamic_cast<const std::bad_alloc*>(&e)) {
-      reportError(ctx, module, procedure, 7, "Out of memory", 0);
+      reportError(ctx, module, procedure, kErrOutOfMemory, "Out of memory", 0);
     } else {
-      reportError(ctx, module, procedure, 51, std::string("Internal error: ") + e.what(), 0);
+      reportError(ctx, module, procedure, kErrInternal, std::string("Internal error: ") + e.what(), 0);
     }
   }
 }
