@@ -26,6 +26,7 @@
 #include "platform/Environment.h"
 #include "platform/IniFiles.h"
 #include "platform/KeyboardFacts.h"
+#include "platform/LocalTime.h"
 #include "platform/MemoryStatus.h"
 #include "platform/NetworkIdentity.h"
 #include "platform/Printers.h"
@@ -45,6 +46,7 @@ struct Platform {
   std::unique_ptr<SystemMetrics> metrics;
   std::unique_ptr<SystemParameters> parameters;
   std::unique_ptr<TickCount> ticks;
+  std::unique_ptr<LocalTime> localTime;
   std::unique_ptr<Environment> environment;
   std::unique_ptr<IniFiles> ini;
   std::unique_ptr<RegistryStore> registry;

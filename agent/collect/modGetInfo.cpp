@@ -1,6 +1,6 @@
 #include "agent/collect/modGetInfo.h"
 
-#include <ctime>
+#include <cstdio>
 
 #include "agent/collect/modHDrives.h"
 #include "agent/collect/modHKeyboard.h"
@@ -65,17 +65,19 @@ void getSoftware(AuditRecord& record, const CollectContext& ctx) {
   fillSection(ctx, "getSoftware", s.Applications, [&] { return getApplicationsInfo(ctx); });
 }
 
-std::string formatAuditDate(std::chrono::system_clock::time_point when) {
-  std::time_t t = std::chrono::system_clock::to_time_t(when);
-  std::tm local{};
-  localtime_r(&t, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%d/%m/%Y %H:%M:%S", &local);
+std::string formatAuditDate(const platform::CalendarTime& t) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%02d/%02d/%d %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
+                t.minute, t.second);
   return text;
 }
 
 std::string getNow(const CollectContext& ctx) {
-  return formatAuditDate(ctx.now ? ctx.now() : std::chrono::system_clock::now());
+  if (!ctx.platform.localTime) {
+    throw RaisedError(kErrObjectNotSet, "Object variable or With block variable not set");
+  }
+  return formatAuditDate(
+      ctx.platform.localTime->at(ctx.now ? ctx.now() : std::chrono::system_clock::now()));
 }
 
 void getInfo(AuditRecord& record, const CollectContext& ctx) {

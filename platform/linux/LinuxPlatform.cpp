@@ -15,6 +15,9 @@ std::unique_ptr<SystemVersion> makeLinuxSystemVersion();
 std::unique_ptr<SystemMetrics> makeLinuxSystemMetrics();
 std::unique_ptr<SystemParameters> makeLinuxSystemParameters();
 std::unique_ptr<TickCount> makeLinuxTickCount();
+namespace linux_backend {
+std::unique_ptr<LocalTime> makeLinuxLocalTime();
+}
 std::unique_ptr<Environment> makeLinuxEnvironment();
 std::unique_ptr<IniFiles> makeLinuxIniFiles();
 std::unique_ptr<RegistryStore> makeLinuxRegistry();
@@ -28,6 +31,7 @@ std::unique_ptr<Platform> makeNativePlatform() {
   p->metrics = makeLinuxSystemMetrics();
   p->parameters = makeLinuxSystemParameters();
   p->ticks = makeLinuxTickCount();
+  p->localTime = linux_backend::makeLinuxLocalTime();
   p->environment = makeLinuxEnvironment();
   p->ini = makeLinuxIniFiles();
   p->registry = makeLinuxRegistry();
