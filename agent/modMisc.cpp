@@ -6,6 +6,7 @@
 
 #include "common/AuditRecordIO.h"
 #include "agent/collect/AgentErrors.h"
+#include "common/WholeFile.h"
 
 namespace quorvane::agent {
 
@@ -51,11 +52,10 @@ fs::path getTemporaryFile(const fs::path& folder) {
 }
 
 Expected<std::string> readWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::Error(kErrFileNotFound, "File not found");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return Status::Error(kErrDeviceIO, "Device I/O error");
-  return bytes;
+  auto bytes = quorvane::readWholeFile(path, kMaxAgentFileBytes);
+  if (bytes) return bytes;
+  if (bytes.status().number() == kErrFileNotFound) return Status::Error(kErrFileNotFound, "File not found");
+  return Status::Error(kErrDeviceIO, "Device I/O error");
 }
 
 Status writeWholeFile(const fs::path& path, std::string_view bytes) {
