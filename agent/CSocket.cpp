@@ -111,31 +111,21 @@ void CSocket::DestroySocket() {
 // ---------------------------------------------------------------------------
 // Readiness
 
-void CSocket::armRead() {
-  if (readArmed_) return;
+void CSocket::armWait(bool& armed, asio::socket_base::wait_type what,
+                      void (CSocket::*then)(const asio::error_code&)) {
+  if (armed || (!tcp_ && !udp_)) return;
+  armed = true;
+  auto handler = guarded([this, then](const asio::error_code& ec) { (this->*then)(ec); });
   if (tcp_) {
-    readArmed_ = true;
-    tcp_->async_wait(asio::socket_base::wait_read,
-                     guarded([this](const asio::error_code& ec) { onReadable(ec); }));
-  } else if (udp_) {
-    readArmed_ = true;
-    udp_->async_wait(asio::socket_base::wait_read,
-                     guarded([this](const asio::error_code& ec) { onReadable(ec); }));
+    tcp_->async_wait(what, std::move(handler));
+  } else {
+    udp_->async_wait(what, std::move(handler));
   }
 }
 
-void CSocket::armWrite() {
-  if (writeArmed_) return;
-  if (tcp_) {
-    writeArmed_ = true;
-    tcp_->async_wait(asio::socket_base::wait_write,
-                     guarded([this](const asio::error_code& ec) { onWritable(ec); }));
-  } else if (udp_) {
-    writeArmed_ = true;
-    udp_->async_wait(asio::socket_base::wait_write,
-                     guarded([this](const asio::error_code& ec) { onWritable(ec); }));
-  }
-}
+void CSocket::armRead() { armWait(readArmed_, asio::socket_base::wait_read, &CSocket::onReadable); }
+
+void CSocket::armWrite() { armWait(writeArmed_, asio::socket_base::wait_write, &CSocket::onWritable); }
 
 void CSocket::armAccept() {
   if (acceptArmed_ || !acceptor_) return;

@@ -145,6 +145,9 @@ class CSocket {
   void SendBufferedData();
   void sendInEventContext();
   void postWriteEvent();
+  // Waits once for `what` on the open socket; `armed` marks the wait.
+  void armWait(bool& armed, asio::socket_base::wait_type what,
+               void (CSocket::*then)(const asio::error_code&));
   void armRead();
   void armWrite();
   void armAccept();
