@@ -208,112 +208,118 @@ void CSocket::PostSocketEvent(long event, long error) {
     return;
   }
   switch (event) {
-    case kRead: {
-      // One read per readiness: each piece the system hands over is one
-      // arrival. A read of nothing on a stream is the peer's close.
-      std::string piece(static_cast<std::size_t>(udp_ ? maxMessageSize_ : recvBufferSize_), '\0');
-      asio::error_code ec;
-      std::size_t n = 0;
-      if (tcp_) {
-        n = tcp_->receive(asio::buffer(piece), 0, ec);
-      } else if (udp_) {
-        asio::ip::udp::endpoint from;
-        n = udp_->receive_from(asio::buffer(piece), from, 0, ec);
-        if (!ec) {
-          remotePort_ = from.port();
-          remoteHostIP_ = from.address().to_string();
-          remoteHost_ = remoteHostIP_;
-        }
-      } else {
-        return;
-      }
-      if (ec == asio::error::would_block || ec == asio::error::try_again) {
-        armRead();
-        return;
-      }
-      if (tcp_ && ec == asio::error::eof) {
-        PostSocketEvent(kClose, 0);
-        return;
-      }
-      if (ec) {
-        raiseErrorEvent(winsockCode(ec), "CSocket.RecvToBuffer");
-        return;
-      }
-      const unsigned gen = generation_;
-      if (n > 0) {
-        recvBuffer_.append(piece.data(), n);
-        bytesReceived_ += static_cast<long>(n);
-        auto cb = events.OnDataArrival;
-        const long total = static_cast<long>(recvBuffer_.size());
-        if (cb && !fire([&] { cb(total); })) return;
-      }
-      if (gen == generation_) armRead();
-      return;
-    }
-    case kWrite:
-      if (!sendBuffer_.empty()) {
-        sendInEventContext();
-      } else if (sendPending_) {
-        sendPending_ = false;
-        auto cb = events.OnSendComplete;
-        if (cb) cb();
-      }
-      return;
-    case kAccept: {
-      if (!acceptor_) return;
-      asio::ip::tcp::socket incoming(support_.io());
-      asio::error_code ec;
-      acceptor_->non_blocking(true, ec);
-      acceptor_->accept(incoming, ec);
-      if (ec == asio::error::would_block || ec == asio::error::try_again ||
-          ec == asio::error::connection_aborted) {
-        armAccept();
-        return;
-      }
-      if (ec) {
-        raiseErrorEvent(winsockCode(ec), "");
-        return;
-      }
-      const unsigned gen = generation_;
-      MSocketSupport& support = support_;
-      const long id = support.parkAccepted(std::move(incoming));
-      auto cb = events.OnConnectionRequest;
-      const bool alive = cb ? fire([&] { cb(id); }) : true;
-      support.dropAccepted(id);  // not adopted: refuse it
-      if (alive && gen == generation_) armAccept();
-      return;
-    }
-    case kConnect: {
-      if (!tcp_) return;
-      asio::error_code ec;
-      auto local = tcp_->local_endpoint(ec);
-      if (!ec) {
-        localPort_ = local.port();
-        localIP_ = local.address().to_string();
-      }
-      localHostName_.reset();
-      state_ = sckConnected;
-      armRead();
-      auto cb = events.OnConnect;
-      if (cb) cb();
-      return;
-    }
-    case kClose: {
-      if (state_ != sckClosing) {
-        state_ = sckClosing;
-        if (!sendBuffer_.empty() && tcp_) {
-          asio::error_code ignored;
-          tcp_->send(asio::buffer(sendBuffer_), 0, ignored);
-        }
-      }
-      DestroySocket();
-      state_ = sckClosed;
-      auto cb = events.OnClose;
-      if (cb) cb();
-      return;
-    }
+    case kRead: return onReadEvent();
+    case kWrite: return onWriteEvent();
+    case kAccept: return onAcceptEvent();
+    case kConnect: return onConnectEvent();
+    case kClose: return onCloseEvent();
     default: return;
   }
+}
+
+void CSocket::onReadEvent() {
+  // One read per readiness: each piece the system hands over is one
+  // arrival. A read of nothing on a stream is the peer's close.
+  std::string piece(static_cast<std::size_t>(udp_ ? maxMessageSize_ : recvBufferSize_), '\0');
+  asio::error_code ec;
+  std::size_t n = 0;
+  if (tcp_) {
+    n = tcp_->receive(asio::buffer(piece), 0, ec);
+  } else if (udp_) {
+    asio::ip::udp::endpoint from;
+    n = udp_->receive_from(asio::buffer(piece), from, 0, ec);
+    if (!ec) {
+      remotePort_ = from.port();
+      remoteHostIP_ = from.address().to_string();
+      remoteHost_ = remoteHostIP_;
+    }
+  } else {
+    return;
+  }
+  if (ec == asio::error::would_block || ec == asio::error::try_again) {
+    armRead();
+    return;
+  }
+  if (tcp_ && ec == asio::error::eof) {
+    PostSocketEvent(kClose, 0);
+    return;
+  }
+  if (ec) {
+    raiseErrorEvent(winsockCode(ec), "CSocket.RecvToBuffer");
+    return;
+  }
+  const unsigned gen = generation_;
+  if (n > 0) {
+    recvBuffer_.append(piece.data(), n);
+    bytesReceived_ += static_cast<long>(n);
+    auto cb = events.OnDataArrival;
+    const long total = static_cast<long>(recvBuffer_.size());
+    if (cb && !fire([&] { cb(total); })) return;
+  }
+  if (gen == generation_) armRead();
+}
+
+void CSocket::onWriteEvent() {
+  if (!sendBuffer_.empty()) {
+    sendInEventContext();
+  } else if (sendPending_) {
+    sendPending_ = false;
+    auto cb = events.OnSendComplete;
+    if (cb) cb();
+  }
+}
+
+void CSocket::onAcceptEvent() {
+  if (!acceptor_) return;
+  asio::ip::tcp::socket incoming(support_.io());
+  asio::error_code ec;
+  acceptor_->non_blocking(true, ec);
+  acceptor_->accept(incoming, ec);
+  if (ec == asio::error::would_block || ec == asio::error::try_again ||
+      ec == asio::error::connection_aborted) {
+    armAccept();
+    return;
+  }
+  if (ec) {
+    raiseErrorEvent(winsockCode(ec), "");
+    return;
+  }
+  const unsigned gen = generation_;
+  MSocketSupport& support = support_;
+  const long id = support.parkAccepted(std::move(incoming));
+  auto cb = events.OnConnectionRequest;
+  const bool alive = cb ? fire([&] { cb(id); }) : true;
+  support.dropAccepted(id);  // not adopted: refuse it
+  if (alive && gen == generation_) armAccept();
+}
+
+void CSocket::onConnectEvent() {
+  if (!tcp_) return;
+  asio::error_code ec;
+  auto local = tcp_->local_endpoint(ec);
+  if (!ec) {
+    localPort_ = local.port();
+    localIP_ = local.address().to_string();
+  }
+  localHostName_.reset();
+  state_ = sckConnected;
+  armRead();
+  auto cb = events.OnConnect;
+  if (cb) cb();
+}
+
+void CSocket::onCloseEvent() {
+  if (state_ != sckClosing) {
+    state_ = sckClosing;
+    if (!sendBuffer_.empty() && tcp_) {
+      asio::error_code ignored;
+      tcp_->send(asio::buffer(sendBuffer_), 0, ignored);
+    }
+  }
+  DestroySocket();
+  state_ = sckClosed;
+  auto cb = events.OnClose;
+  if (cb) cb();
 }
 
 // ---------------------------------------------------------------------------

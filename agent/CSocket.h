@@ -148,6 +148,12 @@ class CSocket {
   // Waits once for `what` on the open socket; `armed` marks the wait.
   void armWait(bool& armed, asio::socket_base::wait_type what,
                void (CSocket::*then)(const asio::error_code&));
+  // The events of PostSocketEvent, one each.
+  void onReadEvent();
+  void onWriteEvent();
+  void onAcceptEvent();
+  void onConnectEvent();
+  void onCloseEvent();
   void armRead();
   void armWrite();
   void armAccept();
