@@ -141,22 +141,27 @@ void CSocket::armAccept() {
     if (w.expired() || gen != generation_) return;
     acceptArmed_ = false;
     if (ec == asio::error::operation_aborted) return;
-    if (ec == asio::error::would_block || ec == asio::error::try_again ||
-        ec == asio::error::connection_aborted) {
-      armAccept();
-      return;
-    }
-    if (ec) {
-      raiseErrorEvent(winsockCode(ec), "");
-      return;
-    }
-    MSocketSupport& support = support_;
-    const long id = support.parkAccepted(std::move(incoming));
-    auto cb = events.OnConnectionRequest;
-    const bool alive = cb ? fire([&] { cb(id); }) : true;
-    support.dropAccepted(id);  // not adopted: refuse it
-    if (alive && gen == generation_) armAccept();
+    takeAccepted(ec, std::move(incoming));
   });
+}
+
+void CSocket::takeAccepted(const asio::error_code& ec, asio::ip::tcp::socket incoming) {
+  if (ec == asio::error::would_block || ec == asio::error::try_again ||
+      ec == asio::error::connection_aborted) {
+    armAccept();
+    return;
+  }
+  if (ec) {
+    raiseErrorEvent(winsockCode(ec), "");
+    return;
+  }
+  const unsigned gen = generation_;
+  MSocketSupport& support = support_;
+  const long id = support.parkAccepted(std::move(incoming));
+  auto cb = events.OnConnectionRequest;
+  const bool alive = cb ? fire([&] { cb(id); }) : true;
+  support.dropAccepted(id);  // not adopted: refuse it
+  if (alive && gen == generation_) armAccept();
 }
 
 void CSocket::postWriteEvent() {
@@ -275,22 +280,7 @@ void CSocket::onAcceptEvent() {
   asio::error_code ec;
   acceptor_->non_blocking(true, ec);
   acceptor_->accept(incoming, ec);
-  if (ec == asio::error::would_block || ec == asio::error::try_again ||
-      ec == asio::error::connection_aborted) {
-    armAccept();
-    return;
-  }
-  if (ec) {
-    raiseErrorEvent(winsockCode(ec), "");
-    return;
-  }
-  const unsigned gen = generation_;
-  MSocketSupport& support = support_;
-  const long id = support.parkAccepted(std::move(incoming));
-  auto cb = events.OnConnectionRequest;
-  const bool alive = cb ? fire([&] { cb(id); }) : true;
-  support.dropAccepted(id);  // not adopted: refuse it
-  if (alive && gen == generation_) armAccept();
+  takeAccepted(ec, std::move(incoming));
 }
 
 void CSocket::onConnectEvent() {

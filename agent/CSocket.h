@@ -154,6 +154,9 @@ class CSocket {
   void onAcceptEvent();
   void onConnectEvent();
   void onCloseEvent();
+  // What an accept gave: another wait, an error event, or the connection
+  // offered through OnConnectionRequest (refused unless adopted there).
+  void takeAccepted(const asio::error_code& ec, asio::ip::tcp::socket incoming);
   void armRead();
   void armWrite();
   void armAccept();
