@@ -12,6 +12,7 @@
 #include "common/modCompression.h"
 #include "common/modZlib.h"
 #include "platform/CommandSignature.h"
+#include "agent/collect/AgentErrors.h"
 
 namespace quorvane::agent {
 
@@ -119,11 +120,11 @@ void Agent::guarded(std::string_view procedure, F&& body) {
   } catch (const RaisedError& e) {
     if (!ended_) report(procedure, e.number(), e.description(), e.line());
   } catch (const fs::filesystem_error& e) {
-    if (!ended_) report(procedure, 75, std::string("Path/File access error (") + e.what() + ")", 0);
+    if (!ended_) report(procedure, kErrPathAccess, std::string("Path/File access error (") + e.what() + ")", 0);
   } catch (const std::bad_alloc&) {
-    if (!ended_) report(procedure, 7, "Out of memory", 0);
+    if (!ended_) report(procedure, kErrOutOfMemory, "Out of memory", 0);
   } catch (const std::exception& e) {
-    if (!ended_) report(procedure, 51, std::string("Internal error (") + e.what() + ")", 0);
+    if (!ended_) report(procedure, kErrInternal, std::string("Internal error (") + e.what() + ")", 0);
   }
 }
 
@@ -212,7 +213,7 @@ bool Agent::Form_Load() {
                  kAppTitle);
     return false;
   } catch (const std::exception& e) {
-    startupError(otherSettingsErrorText(51, e.what(), line), platform::kMbOkOnly, kAppTitle);
+    startupError(otherSettingsErrorText(kErrInternal, e.what(), line), platform::kMbOkOnly, kAppTitle);
     return false;
   }
 
@@ -435,7 +436,7 @@ void Agent::checkServerAddress() {
   }
   if (why.empty()) return;
   serverUnusable_ = true;
-  report("Form_Load", 380,
+  report("Form_Load", kErrInvalidPropertyValue,
          "Invalid property value: ServerIP \"" + ip + "\" cannot be used (" + why +
              "); audits are kept in the program's folder only",
          0);
@@ -671,7 +672,7 @@ void Agent::listenAgain() {
 
 void Agent::performPower(platform::PowerAction action, std::string_view procedure) {
   // AdjustToken belongs to the system backend: it asks with the rights it needs.
-  Status st = power_ ? power_->perform(action) : Status::Error(5, "No power backend");
+  Status st = power_ ? power_->perform(action) : Status::Error(kErrInvalidCall, "No power backend");
   if (!st) report(procedure, st.number(), st.description(), 0);
 }
 

@@ -6,6 +6,7 @@
 
 #include "common/clsB64.h"
 #include "platform/CommandSignature.h"
+#include "agent/collect/AgentErrors.h"
 
 namespace quorvane::agent {
 
@@ -140,112 +141,115 @@ std::optional<CommandSources> parseCommandSources(std::string_view value) {
   return sources;
 }
 
+namespace {
+
+// The type a key's value must have; nullptr for a key of another program.
+const char* settingType(std::string_view key) {
+  if (key == "ServerIP" || key == "QuitPassword") return "String";
+  if (key == "ConnectPortNumber" || key == "ListenPortNumber" || key == "ReauditIntervalHours") return "Integer";
+  if (key == "AllowQuit" || key == "ShowSystemTray") return "Boolean";
+  if (key == "ReauditDelayTime") return "Integer-Integer";
+  if (key == "AcceptCommandsFrom") return "Address list";
+  if (key == "CommandPublicKey") return "Public key";
+  return nullptr;
+}
+
+struct SettingFailure {
+  long number;
+  std::string description;
+};
+using Failure = std::optional<SettingFailure>;
+
+Failure readInteger(std::string_view text, std::int32_t& out) {
+  Converted c = toInteger(text);
+  if (!c.value) return SettingFailure{c.error, c.error == kErrOverflow ? "Overflow" : "Type mismatch"};
+  out = *c.value;
+  return std::nullopt;
+}
+
+// "min-max" seconds: the delay is drawn between them; no dash means none.
+Failure applyReauditDelay(std::string_view value, AgentSettings& s, const std::function<double()>& random) {
+  const std::size_t dash = value.find('-');
+  if (dash == std::string_view::npos) {
+    s.lngReauditMin = -1;
+    s.lngReauditMax = -1;
+    return std::nullopt;
+  }
+  if (auto f = readInteger(value.substr(0, dash), s.lngReauditMin)) return f;
+  if (auto f = readInteger(value.substr(dash + 1), s.lngReauditMax)) return f;
+  if (s.lngReauditMin != -1) {
+    const double r = random ? random() : 0.0;
+    const double span = static_cast<double>(s.lngReauditMax) - s.lngReauditMin + 1;
+    const auto seconds = static_cast<std::int64_t>(std::floor(r * span + s.lngReauditMin));
+    if (seconds < 0) return SettingFailure{kErrInvalidPropertyValue, "Invalid property value"};
+    s.auditDelayMs = seconds * 1000;
+  }
+  return std::nullopt;
+}
+
+Failure applySetting(const std::string& key, const std::string& value, AgentSettings& s,
+                     const std::function<double()>& random) {
+  const SettingFailure mismatch{kErrTypeMismatch, "Type mismatch"};
+  if (key == "ServerIP") {
+    s.strServerIP = value;
+  } else if (key == "QuitPassword") {
+    s.strQuitPassword = value;
+  } else if (key == "AcceptCommandsFrom") {
+    s.acceptCommandsFrom = parseCommandSources(value);
+    if (!s.acceptCommandsFrom) return mismatch;
+  } else if (key == "CommandPublicKey") {
+    s.commandPublicKey = parseCommandPublicKey(value);
+    if (!s.commandPublicKey) return mismatch;
+  } else if (key == "ConnectPortNumber") {
+    return readInteger(value, s.lngConnectPort);
+  } else if (key == "ListenPortNumber") {
+    return readInteger(value, s.lngListenPort);
+  } else if (key == "ReauditIntervalHours") {
+    if (auto f = readInteger(value, s.reauditIntervalHours)) return f;
+    if (s.reauditIntervalHours < 0) return SettingFailure{kErrInvalidPropertyValue, "Invalid property value"};
+  } else if (key == "AllowQuit" || key == "ShowSystemTray") {
+    long err = kErrTypeMismatch;
+    auto b = toBoolean(value, &err);
+    if (!b) return SettingFailure{err, "Type mismatch"};
+    (key == "AllowQuit" ? s.blnAllowQuit : s.blnShowSystemTray) = *b;
+  } else {  // ReauditDelayTime
+    return applyReauditDelay(value, s, random);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 SettingsResult parseClientSettings(std::string_view text, const std::function<double()>& random) {
   SettingsResult result;
-  AgentSettings& s = result.settings;
-  const auto lines = splitLines(text);
   long lineNo = 0;
-  for (std::string_view line : lines) {
+  for (std::string_view line : splitLines(text)) {
     ++lineNo;
-    bool onlySpaces = true;
-    for (char c : line) onlySpaces = onlySpaces && c == ' ';
-    if (onlySpaces) continue;
+    if (line.find_first_not_of(' ') == std::string_view::npos) continue;
     if (line.front() == '#') continue;
 
     const std::size_t colon = line.find(':');
     const std::string key(line.substr(0, colon));
+    const char* type = settingType(key);
+    if (type == nullptr) continue;  // not a key of this program
     std::optional<std::string> value;
     if (colon != std::string_view::npos) {
       std::string_view rest = line.substr(colon + 1);
       value = std::string(rest.substr(0, rest.find(':')));
     }
 
-    const char* type = nullptr;
-    if (key == "ServerIP" || key == "QuitPassword") type = "String";
-    else if (key == "ConnectPortNumber" || key == "ListenPortNumber" || key == "ReauditIntervalHours") type = "Integer";
-    else if (key == "AllowQuit" || key == "ShowSystemTray") type = "Boolean";
-    else if (key == "ReauditDelayTime") type = "Integer-Integer";
-    else if (key == "AcceptCommandsFrom") type = "Address list";
-    else if (key == "CommandPublicKey") type = "Public key";
-    if (type == nullptr) continue;  // not a key of this program
-
-    auto fail = [&](long number, std::string description) {
+    Failure failure = value ? applySetting(key, *value, result.settings, random)
+                            : SettingFailure{kErrSubscript, "Subscript out of range"};
+    if (failure) {
       SettingsError e;
-      e.number = number;
-      e.description = std::move(description);
+      e.number = failure->number;
+      e.description = std::move(failure->description);
       e.line = lineNo;
       e.key = key;
       e.value = value.value_or("");
       e.expectedType = type;
       result.error = std::move(e);
-    };
-    if (!value) {
-      fail(9, "Subscript out of range");
       return result;
-    }
-    auto integer = [&](std::string_view t, std::int32_t& out) {
-      Converted c = toInteger(t);
-      if (!c.value) {
-        fail(c.error, c.error == 6 ? "Overflow" : "Type mismatch");
-        return false;
-      }
-      out = *c.value;
-      return true;
-    };
-
-    if (key == "ServerIP") {
-      s.strServerIP = *value;
-    } else if (key == "QuitPassword") {
-      s.strQuitPassword = *value;
-    } else if (key == "AcceptCommandsFrom") {
-      s.acceptCommandsFrom = parseCommandSources(*value);
-      if (!s.acceptCommandsFrom) {
-        fail(13, "Type mismatch");
-        return result;
-      }
-    } else if (key == "CommandPublicKey") {
-      s.commandPublicKey = parseCommandPublicKey(*value);
-      if (!s.commandPublicKey) {
-        fail(13, "Type mismatch");
-        return result;
-      }
-    } else if (key == "ConnectPortNumber") {
-      if (!integer(*value, s.lngConnectPort)) return result;
-    } else if (key == "ListenPortNumber") {
-      if (!integer(*value, s.lngListenPort)) return result;
-    } else if (key == "ReauditIntervalHours") {
-      if (!integer(*value, s.reauditIntervalHours)) return result;
-      if (s.reauditIntervalHours < 0) {
-        fail(380, "Invalid property value");
-        return result;
-      }
-    } else if (key == "AllowQuit" || key == "ShowSystemTray") {
-      long err = 13;
-      auto b = toBoolean(*value, &err);
-      if (!b) {
-        fail(err, "Type mismatch");
-        return result;
-      }
-      (key == "AllowQuit" ? s.blnAllowQuit : s.blnShowSystemTray) = *b;
-    } else {  // ReauditDelayTime
-      const std::size_t dash = value->find('-');
-      if (dash == std::string::npos) {
-        s.lngReauditMin = -1;
-        s.lngReauditMax = -1;
-        continue;
-      }
-      if (!integer(std::string_view(*value).substr(0, dash), s.lngReauditMin)) return result;
-      if (!integer(std::string_view(*value).substr(dash + 1), s.lngReauditMax)) return result;
-      if (s.lngReauditMin != -1) {
-        const double r = random ? random() : 0.0;
-        const double span = static_cast<double>(s.lngReauditMax) - s.lngReauditMin + 1;
-        const auto seconds = static_cast<std::int64_t>(std::floor(r * span + s.lngReauditMin));
-        if (seconds < 0) {
-          fail(380, "Invalid property value");
-          return result;
-        }
-        s.auditDelayMs = seconds * 1000;
-      }
     }
   }
   return result;

@@ -3,6 +3,7 @@
 #include "agent/HostResolver.h"
 #include "common/ErrorReport.h"
 #include "platform/SocketPolicy.h"
+#include "agent/collect/AgentErrors.h"
 
 namespace quorvane::agent {
 
@@ -110,31 +111,21 @@ void CSocket::DestroySocket() {
 // ---------------------------------------------------------------------------
 // Readiness
 
-void CSocket::armRead() {
-  if (readArmed_) return;
+void CSocket::armWait(bool& armed, asio::socket_base::wait_type what,
+                      void (CSocket::*then)(const asio::error_code&)) {
+  if (armed || (!tcp_ && !udp_)) return;
+  armed = true;
+  auto handler = guarded([this, then](const asio::error_code& ec) { (this->*then)(ec); });
   if (tcp_) {
-    readArmed_ = true;
-    tcp_->async_wait(asio::socket_base::wait_read,
-                     guarded([this](const asio::error_code& ec) { onReadable(ec); }));
-  } else if (udp_) {
-    readArmed_ = true;
-    udp_->async_wait(asio::socket_base::wait_read,
-                     guarded([this](const asio::error_code& ec) { onReadable(ec); }));
+    tcp_->async_wait(what, std::move(handler));
+  } else {
+    udp_->async_wait(what, std::move(handler));
   }
 }
 
-void CSocket::armWrite() {
-  if (writeArmed_) return;
-  if (tcp_) {
-    writeArmed_ = true;
-    tcp_->async_wait(asio::socket_base::wait_write,
-                     guarded([this](const asio::error_code& ec) { onWritable(ec); }));
-  } else if (udp_) {
-    writeArmed_ = true;
-    udp_->async_wait(asio::socket_base::wait_write,
-                     guarded([this](const asio::error_code& ec) { onWritable(ec); }));
-  }
-}
+void CSocket::armRead() { armWait(readArmed_, asio::socket_base::wait_read, &CSocket::onReadable); }
+
+void CSocket::armWrite() { armWait(writeArmed_, asio::socket_base::wait_write, &CSocket::onWritable); }
 
 void CSocket::armAccept() {
   if (acceptArmed_ || !acceptor_) return;
@@ -150,22 +141,27 @@ void CSocket::armAccept() {
     if (w.expired() || gen != generation_) return;
     acceptArmed_ = false;
     if (ec == asio::error::operation_aborted) return;
-    if (ec == asio::error::would_block || ec == asio::error::try_again ||
-        ec == asio::error::connection_aborted) {
-      armAccept();
-      return;
-    }
-    if (ec) {
-      raiseErrorEvent(winsockCode(ec), "");
-      return;
-    }
-    MSocketSupport& support = support_;
-    const long id = support.parkAccepted(std::move(incoming));
-    auto cb = events.OnConnectionRequest;
-    const bool alive = cb ? fire([&] { cb(id); }) : true;
-    support.dropAccepted(id);  // not adopted: refuse it
-    if (alive && gen == generation_) armAccept();
+    takeAccepted(ec, std::move(incoming));
   });
+}
+
+void CSocket::takeAccepted(const asio::error_code& ec, asio::ip::tcp::socket incoming) {
+  if (ec == asio::error::would_block || ec == asio::error::try_again ||
+      ec == asio::error::connection_aborted) {
+    armAccept();
+    return;
+  }
+  if (ec) {
+    raiseErrorEvent(winsockCode(ec), "");
+    return;
+  }
+  const unsigned gen = generation_;
+  MSocketSupport& support = support_;
+  const long id = support.parkAccepted(std::move(incoming));
+  auto cb = events.OnConnectionRequest;
+  const bool alive = cb ? fire([&] { cb(id); }) : true;
+  support.dropAccepted(id);  // not adopted: refuse it
+  if (alive && gen == generation_) armAccept();
 }
 
 void CSocket::postWriteEvent() {
@@ -217,112 +213,103 @@ void CSocket::PostSocketEvent(long event, long error) {
     return;
   }
   switch (event) {
-    case kRead: {
-      // One read per readiness: each piece the system hands over is one
-      // arrival. A read of nothing on a stream is the peer's close.
-      std::string piece(static_cast<std::size_t>(udp_ ? maxMessageSize_ : recvBufferSize_), '\0');
-      asio::error_code ec;
-      std::size_t n = 0;
-      if (tcp_) {
-        n = tcp_->receive(asio::buffer(piece), 0, ec);
-      } else if (udp_) {
-        asio::ip::udp::endpoint from;
-        n = udp_->receive_from(asio::buffer(piece), from, 0, ec);
-        if (!ec) {
-          remotePort_ = from.port();
-          remoteHostIP_ = from.address().to_string();
-          remoteHost_ = remoteHostIP_;
-        }
-      } else {
-        return;
-      }
-      if (ec == asio::error::would_block || ec == asio::error::try_again) {
-        armRead();
-        return;
-      }
-      if (tcp_ && ec == asio::error::eof) {
-        PostSocketEvent(kClose, 0);
-        return;
-      }
-      if (ec) {
-        raiseErrorEvent(winsockCode(ec), "CSocket.RecvToBuffer");
-        return;
-      }
-      const unsigned gen = generation_;
-      if (n > 0) {
-        recvBuffer_.append(piece.data(), n);
-        bytesReceived_ += static_cast<long>(n);
-        auto cb = events.OnDataArrival;
-        const long total = static_cast<long>(recvBuffer_.size());
-        if (cb && !fire([&] { cb(total); })) return;
-      }
-      if (gen == generation_) armRead();
-      return;
-    }
-    case kWrite:
-      if (!sendBuffer_.empty()) {
-        sendInEventContext();
-      } else if (sendPending_) {
-        sendPending_ = false;
-        auto cb = events.OnSendComplete;
-        if (cb) cb();
-      }
-      return;
-    case kAccept: {
-      if (!acceptor_) return;
-      asio::ip::tcp::socket incoming(support_.io());
-      asio::error_code ec;
-      acceptor_->non_blocking(true, ec);
-      acceptor_->accept(incoming, ec);
-      if (ec == asio::error::would_block || ec == asio::error::try_again ||
-          ec == asio::error::connection_aborted) {
-        armAccept();
-        return;
-      }
-      if (ec) {
-        raiseErrorEvent(winsockCode(ec), "");
-        return;
-      }
-      const unsigned gen = generation_;
-      MSocketSupport& support = support_;
-      const long id = support.parkAccepted(std::move(incoming));
-      auto cb = events.OnConnectionRequest;
-      const bool alive = cb ? fire([&] { cb(id); }) : true;
-      support.dropAccepted(id);  // not adopted: refuse it
-      if (alive && gen == generation_) armAccept();
-      return;
-    }
-    case kConnect: {
-      if (!tcp_) return;
-      asio::error_code ec;
-      auto local = tcp_->local_endpoint(ec);
-      if (!ec) {
-        localPort_ = local.port();
-        localIP_ = local.address().to_string();
-      }
-      localHostName_.reset();
-      state_ = sckConnected;
-      armRead();
-      auto cb = events.OnConnect;
-      if (cb) cb();
-      return;
-    }
-    case kClose: {
-      if (state_ != sckClosing) {
-        state_ = sckClosing;
-        if (!sendBuffer_.empty() && tcp_) {
-          asio::error_code ignored;
-          tcp_->send(asio::buffer(sendBuffer_), 0, ignored);
-        }
-      }
-      DestroySocket();
-      state_ = sckClosed;
-      auto cb = events.OnClose;
-      if (cb) cb();
-      return;
-    }
+    case kRead: return onReadEvent();
+    case kWrite: return onWriteEvent();
+    case kAccept: return onAcceptEvent();
+    case kConnect: return onConnectEvent();
+    case kClose: return onCloseEvent();
     default: return;
   }
+}
+
+void CSocket::onReadEvent() {
+  // One read per readiness: each piece the system hands over is one
+  // arrival. A read of nothing on a stream is the peer's close.
+  std::string piece(static_cast<std::size_t>(udp_ ? maxMessageSize_ : recvBufferSize_), '\0');
+  asio::error_code ec;
+  std::size_t n = 0;
+  if (tcp_) {
+    n = tcp_->receive(asio::buffer(piece), 0, ec);
+  } else if (udp_) {
+    asio::ip::udp::endpoint from;
+    n = udp_->receive_from(asio::buffer(piece), from, 0, ec);
+    if (!ec) {
+      remotePort_ = from.port();
+      remoteHostIP_ = from.address().to_string();
+      remoteHost_ = remoteHostIP_;
+    }
+  } else {
+    return;
+  }
+  if (ec == asio::error::would_block || ec == asio::error::try_again) {
+    armRead();
+    return;
+  }
+  if (tcp_ && ec == asio::error::eof) {
+    PostSocketEvent(kClose, 0);
+    return;
+  }
+  if (ec) {
+    raiseErrorEvent(winsockCode(ec), "CSocket.RecvToBuffer");
+    return;
+  }
+  const unsigned gen = generation_;
+  if (n > 0) {
+    recvBuffer_.append(piece.data(), n);
+    bytesReceived_ += static_cast<long>(n);
+    auto cb = events.OnDataArrival;
+    const long total = static_cast<long>(recvBuffer_.size());
+    if (cb && !fire([&] { cb(total); })) return;
+  }
+  if (gen == generation_) armRead();
+}
+
+void CSocket::onWriteEvent() {
+  if (!sendBuffer_.empty()) {
+    sendInEventContext();
+  } else if (sendPending_) {
+    sendPending_ = false;
+    auto cb = events.OnSendComplete;
+    if (cb) cb();
+  }
+}
+
+void CSocket::onAcceptEvent() {
+  if (!acceptor_) return;
+  asio::ip::tcp::socket incoming(support_.io());
+  asio::error_code ec;
+  acceptor_->non_blocking(true, ec);
+  acceptor_->accept(incoming, ec);
+  takeAccepted(ec, std::move(incoming));
+}
+
+void CSocket::onConnectEvent() {
+  if (!tcp_) return;
+  asio::error_code ec;
+  auto local = tcp_->local_endpoint(ec);
+  if (!ec) {
+    localPort_ = local.port();
+    localIP_ = local.address().to_string();
+  }
+  localHostName_.reset();
+  state_ = sckConnected;
+  armRead();
+  auto cb = events.OnConnect;
+  if (cb) cb();
+}
+
+void CSocket::onCloseEvent() {
+  if (state_ != sckClosing) {
+    state_ = sckClosing;
+    if (!sendBuffer_.empty() && tcp_) {
+      asio::error_code ignored;
+      tcp_->send(asio::buffer(sendBuffer_), 0, ignored);
+    }
+  }
+  DestroySocket();
+  state_ = sckClosed;
+  auto cb = events.OnClose;
+  if (cb) cb();
 }
 
 // ---------------------------------------------------------------------------
@@ -349,7 +336,7 @@ void CSocket::SendBufferedData() {
     n = tcp_->send(asio::buffer(sendBuffer_), 0, ec);
   } else if (udp_) {
     if (remoteHostIP_.empty()) {
-      if (remoteHost_.empty()) raise(10039, "CSocket.SendData");
+      if (remoteHost_.empty()) raise(kWsaDestinationAddressRequired, "CSocket.SendData");
       requestType_ = 1;
       state_ = sckResolvingHost;
       const unsigned gen = generation_;
@@ -364,7 +351,7 @@ void CSocket::SendBufferedData() {
     auto port = UnsignedToInteger(remotePort_);
     if (!port) raise(kErrOverflow, "CSocket.SendData");
     auto address = parseDottedAddress(remoteHostIP_);
-    if (!address) raise(10049, "CSocket.SendData");
+    if (!address) raise(kWsaAddressNotAvailable, "CSocket.SendData");
     n = udp_->send_to(asio::buffer(sendBuffer_),
                       asio::ip::udp::endpoint(*address, static_cast<unsigned short>(remotePort_)),
                       0, ec);
@@ -427,7 +414,7 @@ std::string CSocket::GetData(long maxLen) {
 // Connections
 
 void CSocket::Listen() {
-  if (protocol_ != sckTCPProtocol) raise(10045, "CSocket.Listen");
+  if (protocol_ != sckTCPProtocol) raise(kWsaOperationNotSupported, "CSocket.Listen");
   if (state_ == sckListening && acceptor_) return;
   auto port = UnsignedToInteger(localPort_);
   if (!port) {
@@ -489,7 +476,7 @@ void CSocket::Connect(std::optional<std::string> remoteHost, std::optional<long>
   if (remoteHost && !remoteHost->empty()) RemoteHost(*remoteHost);
   if (remotePort) remotePort_ = *remotePort;
   if (protocol_ != sckTCPProtocol) raise(kErrWrongProtocolOrState, "CSocket.Connect");
-  if (remoteHost_.empty()) raise(10049, "CSocket.Connect");
+  if (remoteHost_.empty()) raise(kWsaAddressNotAvailable, "CSocket.Connect");
   switch (state_) {
     case sckConnected:
     case sckClosing: raise(kWsaAlreadyConnected, "CSocket.Connect");
@@ -543,7 +530,7 @@ void CSocket::PostGetHostEvent(long requestID, const std::string& address,
   if (requestType_ == 0) {
     auto a = parseDottedAddress(remoteHostIP_);
     if (!a || !tcp_) {
-      raiseErrorEvent(10049, "CSocket.PostGetHostEvent");
+      raiseErrorEvent(kWsaAddressNotAvailable, "CSocket.PostGetHostEvent");
       return;
     }
     startConnect(*a, "CSocket.PostGetHostEvent");
@@ -575,7 +562,7 @@ void CSocket::Bind(std::optional<long> localPort, std::optional<std::string> loc
   const std::string ip = localIP ? *localIP : localIP_;
   if (!ip.empty()) {
     auto a = parseDottedAddress(ip);
-    if (!a) raise(10049, "CSocket.Bind");
+    if (!a) raise(kWsaAddressNotAvailable, "CSocket.Bind");
     at = *a;
   }
   if (!UnsignedToInteger(localPort_)) raise(kErrOverflow, "CSocket.Bind");

@@ -145,6 +145,18 @@ class CSocket {
   void SendBufferedData();
   void sendInEventContext();
   void postWriteEvent();
+  // Waits once for `what` on the open socket; `armed` marks the wait.
+  void armWait(bool& armed, asio::socket_base::wait_type what,
+               void (CSocket::*then)(const asio::error_code&));
+  // The events of PostSocketEvent, one each.
+  void onReadEvent();
+  void onWriteEvent();
+  void onAcceptEvent();
+  void onConnectEvent();
+  void onCloseEvent();
+  // What an accept gave: another wait, an error event, or the connection
+  // offered through OnConnectionRequest (refused unless adopted there).
+  void takeAccepted(const asio::error_code& ec, asio::ip::tcp::socket incoming);
   void armRead();
   void armWrite();
   void armAccept();

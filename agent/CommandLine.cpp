@@ -1,4 +1,5 @@
 #include "agent/CommandLine.h"
+#include "agent/collect/AgentErrors.h"
 
 namespace quorvane::agent {
 
@@ -8,32 +9,32 @@ Expected<CommandLine> parseCommandLine(const std::vector<std::string>& args) {
     const std::string& a = args[i];
     auto value = [&](const char* what) -> Expected<std::string> {
       if (i + 1 >= args.size() || args[i + 1].empty()) {
-        return Status::Error(5, a + " needs " + what);
+        return Status::Error(kErrInvalidCall, a + " needs " + what);
       }
       return args[++i];
     };
     if (a == "--dir") {
-      if (cl.dir) return Status::Error(5, "--dir given twice");
+      if (cl.dir) return Status::Error(kErrInvalidCall, "--dir given twice");
       auto v = value("a folder");
       if (!v) return v.status();
       cl.dir = *v;
     } else if (a == "--settings") {
-      if (cl.settings) return Status::Error(5, "--settings given twice");
+      if (cl.settings) return Status::Error(kErrInvalidCall, "--settings given twice");
       auto v = value("a settings file");
       if (!v) return v.status();
       cl.settings = *v;
     } else if (a == "--machine") {
-      if (cl.machine) return Status::Error(5, "--machine given twice");
+      if (cl.machine) return Status::Error(kErrInvalidCall, "--machine given twice");
       auto v = value("a machine file");
       if (!v) return v.status();
       cl.machine = *v;
     } else if (a == "--power") {
       auto v = value("dry-run");
       if (!v) return v.status();
-      if (*v != "dry-run") return Status::Error(5, "--power knows only dry-run, not " + *v);
+      if (*v != "dry-run") return Status::Error(kErrInvalidCall, "--power knows only dry-run, not " + *v);
       cl.powerDryRun = true;
     } else {
-      return Status::Error(5, "unknown argument " + a);
+      return Status::Error(kErrInvalidCall, "unknown argument " + a);
     }
   }
   return cl;

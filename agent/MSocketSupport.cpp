@@ -1,4 +1,5 @@
 #include "agent/MSocketSupport.h"
+#include "agent/collect/AgentErrors.h"
 
 namespace quorvane::agent {
 
@@ -85,7 +86,7 @@ long winsockCode(const asio::error_code& ec) {
   if (ec == e::not_socket || ec == e::bad_descriptor) return 10038;
   if (ec == e::message_size) return 10040;
   if (ec == e::no_protocol_option) return 10042;
-  if (ec == e::operation_not_supported) return 10045;
+  if (ec == e::operation_not_supported) return kWsaOperationNotSupported;
   if (ec == e::address_family_not_supported) return 10047;
   if (ec == e::invalid_argument) return 10022;
   if (ec == e::no_buffer_space || ec == e::no_memory) return 10055;

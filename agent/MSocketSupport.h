@@ -1,9 +1,8 @@
 // MSocketSupport: the dispatcher behind every CSocket of one event loop.
 //
-// One single-threaded asio::io_context stands in for the hidden message
-// window of the original design: each CSocket waits on its handle's
-// readiness through it, name resolutions complete on it, and the agent's
-// timers run on it. "Letting pending events run" polls it once.
+// One single-threaded asio::io_context carries every event of the agent:
+// each CSocket waits on its handle's readiness through it, name resolutions
+// complete on it, and the agent's timers run on it. "Letting pending events run" polls it once.
 //
 // It also keeps the accepted connections that OnConnectionRequest hands out
 // by request id until a CSocket adopts them with Accept (an unadopted one is
@@ -21,24 +20,11 @@
 #include <optional>
 #include <string>
 
+#include "agent/collect/AgentErrors.h"
+
 namespace quorvane::agent {
 
 class HostResolver;
-
-// Numbers of the errors the socket layer raises.
-inline constexpr long kWsaInterrupted = 10004;
-inline constexpr long kWsaInvalidArgument = 10022;
-inline constexpr long kWsaWouldBlock = 10035;
-inline constexpr long kWsaAlreadyInProgress = 10037;
-inline constexpr long kWsaNotSocket = 10038;
-inline constexpr long kWsaAddressInUse = 10048;
-inline constexpr long kWsaAddressNotAvailable = 10049;
-inline constexpr long kWsaAlreadyConnected = 10056;
-inline constexpr long kWsaConnectionRefused = 10061;
-inline constexpr long kWsaHostNotFound = 11001;
-inline constexpr long kErrWrongProtocolOrState = 40006;
-inline constexpr long kErrInvalidOperation = 40020;
-inline constexpr long kErrOverflow = 6;
 
 // The largest UDP payload of IPv4, reported as the maximum datagram size.
 inline constexpr long kMaxDatagramSize = 65507;

@@ -5,6 +5,8 @@
 #include <random>
 
 #include "common/AuditRecordIO.h"
+#include "agent/collect/AgentErrors.h"
+#include "common/WholeFile.h"
 
 namespace quorvane::agent {
 
@@ -50,19 +52,18 @@ fs::path getTemporaryFile(const fs::path& folder) {
 }
 
 Expected<std::string> readWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::Error(53, "File not found");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return Status::Error(57, "Device I/O error");
-  return bytes;
+  auto bytes = quorvane::readWholeFile(path, kMaxAgentFileBytes);
+  if (bytes) return bytes;
+  if (bytes.status().number() == kErrFileNotFound) return Status::Error(kErrFileNotFound, "File not found");
+  return Status::Error(kErrDeviceIO, "Device I/O error");
 }
 
 Status writeWholeFile(const fs::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return Status::Error(75, "Path/File access error");
+  if (!out) return Status::Error(kErrPathAccess, "Path/File access error");
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
-  if (!out) return Status::Error(57, "Device I/O error");
+  if (!out) return Status::Error(kErrDeviceIO, "Device I/O error");
   return Status::Ok();
 }
 

@@ -36,7 +36,10 @@ Expected<std::filesystem::path> saveToTempFile(
     const AuditRecord& record, const std::filesystem::path& programFolder,
     const std::filesystem::path& temporaryFolder = getTemporaryPath());
 
-// Whole-file helpers (binary). readWholeFile of a missing file fails.
+// Whole-file helpers (binary). readWholeFile of a missing file fails with
+// kErrFileNotFound "File not found", any other failure (also a file larger
+// than kMaxAgentFileBytes) with kErrDeviceIO "Device I/O error".
+inline constexpr std::uint64_t kMaxAgentFileBytes = 256ull << 20;
 Expected<std::string> readWholeFile(const std::filesystem::path& path);
 Status writeWholeFile(const std::filesystem::path& path, std::string_view bytes);
 

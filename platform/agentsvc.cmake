@@ -6,11 +6,9 @@
 find_package(Threads REQUIRED)
 
 # Standalone Asio (header only, no Boost): the agent's event dispatcher.
-if(NOT TARGET quorvane_asio)
-  add_library(quorvane_asio INTERFACE)
-  target_compile_definitions(quorvane_asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED)
-  target_link_libraries(quorvane_asio INTERFACE Threads::Threads)
-endif()
+add_library(quorvane_asio INTERFACE)
+target_compile_definitions(quorvane_asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED)
+target_link_libraries(quorvane_asio INTERFACE Threads::Threads)
 
 set(QUORVANE_AGENTSVC_DIR ${CMAKE_CURRENT_LIST_DIR})
 # Linux: the locale's encoding of the texts a person reads; a command's

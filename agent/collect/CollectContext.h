@@ -12,7 +12,8 @@
 // runCollector runs a collector's body as a procedure with its own error
 // handler: an error escaping the body (RaisedError, or any other exception)
 // is reported as "QuorvanePro.<module>.<procedure>" and the collector goes on
-// to return what it has filled so far.
+// to return what it has filled so far. A RaisedError keeps its number; any
+// other exception is numbered as `other` says.
 #pragma once
 
 #include <chrono>
@@ -46,13 +47,18 @@ struct CollectContext {
 void reportError(const CollectContext& ctx, std::string_view module, std::string_view procedure,
                  long number, std::string_view description, long line);
 
+// How an exception other than RaisedError is reported.
+enum class OtherFailures {
+  // The software collectors and the audit assembly: std::bad_alloc as 7
+  // "Out of memory", any other as 51 "Internal error: <what>".
+  kInternal,
+  // The hardware collectors: any exception as 5 with its own text.
+  kInvalidCall,
+};
+
 // Runs `body` under the handler of procedure `procedure` of `module`.
 void runCollector(const CollectContext& ctx, std::string_view module, std::string_view procedure,
-                  const std::function<void()>& body);
-
-// Parses a report text of the convention back into its parts (for reports
-// that arrive as text only). Unknown parts stay empty or 0.
-CollectReport parseReportText(std::string_view text);
+                  const std::function<void()>& body, OtherFailures other = OtherFailures::kInternal);
 
 // Raises the error of a failed platform call at the caller's line.
 [[noreturn]] void raiseStatus(const Status& status,

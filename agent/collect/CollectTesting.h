@@ -47,6 +47,14 @@ struct Recorder {
   }
 };
 
+// A context over a machine that keeps the full text of each report.
+struct ReportTexts {
+  std::vector<std::string> texts;
+  CollectContext on(platform::Platform& machine) {
+    return CollectContext{machine, {}, [this](const CollectReport& r) { texts.push_back(r.text); }, {}};
+  }
+};
+
 // The reports of the software collectors and of the assembly (the hardware
 // collectors' reports left out: their sections are tested on their own).
 inline std::vector<CollectReport> softwareReports(const Recorder& rec) {

@@ -11,12 +11,10 @@
 #include <string>
 #include <string_view>
 
+#include "agent/collect/AgentErrors.h"
 #include "platform/VersionResources.h"
 
 namespace quorvane::agent {
-
-inline constexpr long kErrVersionFileNotFound = 28001;
-inline constexpr long kErrNoVersionResource = 28002;
 
 class clsFVer {
  public:

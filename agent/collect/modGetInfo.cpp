@@ -1,8 +1,14 @@
 #include "agent/collect/modGetInfo.h"
 
-#include <ctime>
+#include <cstdio>
 
-#include "agent/collect/HardwareHooks.h"
+#include "agent/collect/modHDrives.h"
+#include "agent/collect/modHKeyboard.h"
+#include "agent/collect/modHMemory.h"
+#include "agent/collect/modHPrinters.h"
+#include "agent/collect/modHProcessor.h"
+#include "agent/collect/modHSound.h"
+#include "agent/collect/modHVideo.h"
 #include "agent/collect/modSNetwork.h"
 #include "agent/collect/modSSoftware.h"
 #include "agent/collect/modSWindows.h"
@@ -22,17 +28,17 @@ void fillSection(const CollectContext& ctx, std::string_view procedure, Section&
 }
 }  // namespace
 
-KeyboardInfo getKeyboardInfo(const CollectContext& ctx) { return collectKeyboard(ctx); }
+KeyboardInfo getKeyboardInfo(const CollectContext& ctx) { return getKeyboard(ctx); }
 void getPrinterInfo(HardwareInfo& hardware, const CollectContext& ctx) {
-  auto s = collectPrinters(ctx);
+  auto s = getPrinters(ctx);
   hardware.Printers = std::move(s.Printers);
   hardware.PrintersPresent = s.PrintersPresent;
 }
-ProcessorInfo getProcessorInfo(const CollectContext& ctx) { return collectProcessor(ctx); }
-MemoryInfo getMemoryInfo(const CollectContext& ctx) { return collectMemory(ctx); }
-VideoInfo getVideoInfo(const CollectContext& ctx) { return collectVideo(ctx); }
-SoundInfo getSoundInfo(const CollectContext& ctx) { return collectSound(ctx); }
-Array<DriveInfo> getDrivesInfo(const CollectContext& ctx) { return collectDrives(ctx); }
+ProcessorInfo getProcessorInfo(const CollectContext& ctx) { return getProcessor(ctx); }
+MemoryInfo getMemoryInfo(const CollectContext& ctx) { return getMemory(ctx); }
+VideoInfo getVideoInfo(const CollectContext& ctx) { return getVideo(ctx); }
+SoundInfo getSoundInfo(const CollectContext& ctx) { return getSound(ctx); }
+Array<DriveInfo> getDrivesInfo(const CollectContext& ctx) { return getDrives(ctx); }
 NetworkInfo getNetworkInfo(const CollectContext& ctx) { return getNetwork(ctx); }
 WindowsInfo getWindowsInfo(const CollectContext& ctx) { return getWindows(ctx); }
 Array<ApplicationInfo> getApplicationsInfo(const CollectContext& ctx) {
@@ -59,17 +65,19 @@ void getSoftware(AuditRecord& record, const CollectContext& ctx) {
   fillSection(ctx, "getSoftware", s.Applications, [&] { return getApplicationsInfo(ctx); });
 }
 
-std::string formatAuditDate(std::chrono::system_clock::time_point when) {
-  std::time_t t = std::chrono::system_clock::to_time_t(when);
-  std::tm local{};
-  localtime_r(&t, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%d/%m/%Y %H:%M:%S", &local);
+std::string formatAuditDate(const platform::CalendarTime& t) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%02d/%02d/%d %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
+                t.minute, t.second);
   return text;
 }
 
 std::string getNow(const CollectContext& ctx) {
-  return formatAuditDate(ctx.now ? ctx.now() : std::chrono::system_clock::now());
+  if (!ctx.platform.localTime) {
+    throw RaisedError(kErrObjectNotSet, "Object variable or With block variable not set");
+  }
+  return formatAuditDate(
+      ctx.platform.localTime->at(ctx.now ? ctx.now() : std::chrono::system_clock::now()));
 }
 
 void getInfo(AuditRecord& record, const CollectContext& ctx) {

@@ -23,9 +23,9 @@ void getInfo(AuditRecord& record, const CollectContext& ctx);
 void getHardware(AuditRecord& record, const CollectContext& ctx);
 void getSoftware(AuditRecord& record, const CollectContext& ctx);
 
-// "dd/mm/yyyy hh:mm:ss" of the local time.
+// "dd/mm/yyyy hh:mm:ss" of the audited machine's local time.
 std::string getNow(const CollectContext& ctx);
-std::string formatAuditDate(std::chrono::system_clock::time_point when);
+std::string formatAuditDate(const platform::CalendarTime& time);
 
 // The thin wrappers, in the order getHardware and getSoftware call them.
 KeyboardInfo getKeyboardInfo(const CollectContext& ctx);

@@ -25,11 +25,47 @@ std::chrono::system_clock::time_point fixedTime() {
 }
 
 TEST(ModGetInfo, AuditDateForm) {
-  EXPECT_EQ(formatAuditDate(fixedTime()), "07/01/2003 09:05:03");
+  EXPECT_EQ(formatAuditDate(platform::makeHostLocalTime()->at(fixedTime())), "07/01/2003 09:05:03");
   auto m = testing::machineFromJson("{}");
   testing::Recorder rec;
   EXPECT_TRUE(std::regex_match(getNow(rec.context(*m)),
                                std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d)")));
+}
+
+// The audit date is the audited machine's local time: a fixture's zone, not
+// the host's.
+TEST(ModGetInfo, AuditDateInTheMachinesZone) {
+  using namespace std::chrono;
+  const auto moment = sys_days(year(2003) / 1 / 7) + hours(23) + minutes(5) + seconds(3);
+  struct Row {
+    const char* name;
+    const char* json;
+    const char* expected;
+  } rows[] = {
+      {"utc", R"({"timeZone": {"bias": 0}})", "07/01/2003 23:05:03"},
+      {"east past midnight", R"({"timeZone": {"bias": -60}})", "08/01/2003 00:05:03"},
+      {"west", R"({"timeZone": {"bias": 480}})", "07/01/2003 15:05:03"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    auto m = testing::machineFromJson(r.json);
+    testing::Recorder rec;
+    auto ctx = rec.context(*m);
+    ctx.now = [&] { return system_clock::time_point(moment); };
+    AuditRecord record;
+    getInfo(record, ctx);
+    EXPECT_EQ(record.AuditDate, r.expected);
+  }
+  // A machine without the service reports instead of dating the audit.
+  auto m = testing::machineFromJson("{}");
+  m->localTime.reset();
+  testing::Recorder rec;
+  AuditRecord record;
+  getInfo(record, rec.context(*m));
+  EXPECT_EQ(record.AuditDate, "");
+  ASSERT_FALSE(rec.reports.empty());
+  EXPECT_EQ(rec.reports.back().where, "QuorvanePro.modGetInfo.getInfo");
+  EXPECT_EQ(rec.reports.back().number, kErrObjectNotSet);
 }
 
 TEST(ModGetInfo, GetInfoFillsEverySoftwareSectionAndTheDate) {

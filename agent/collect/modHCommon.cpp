@@ -1,22 +1,8 @@
 #include "agent/collect/modHCommon.h"
 
 #include <cctype>
-#include <exception>
 
 namespace quorvane::agent {
-
-void runReported(std::string_view module, std::string_view procedure, const ErrorShow& show,
-                 const std::function<void()>& body) {
-  const std::string where = errorLocation(kProjectAgent, module, procedure);
-  try {
-    body();
-  } catch (const RaisedError& e) {
-    if (show) show(formatErrorReport(where, e.number(), e.description(), e.line()));
-  } catch (const std::exception& e) {
-    // An unexpected failure of the runtime: "Invalid procedure call" class.
-    if (show) show(formatErrorReport(where, 5, e.what(), 0));
-  }
-}
 
 std::int64_t numberOfText(std::string_view t) {
   std::size_t i = 0;

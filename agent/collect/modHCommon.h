@@ -1,34 +1,24 @@
-// modHCommon: what the hardware collectors share: the error-report wrapper of
-// a collector procedure and the small number helpers. (The registry reader is
-// agent/collect/Registry.h, the version reader agent/collect/clsFVer.h, the
-// system.ini reader and the version tests agent/collect/SystemFiles.h, the
-// space trimming agent/collect/modRegistry.h.)
+// modHCommon: the small number helpers the hardware collectors share. (The
+// registry reader is agent/collect/Registry.h, the version reader
+// agent/collect/clsFVer.h, the system.ini reader and the version tests
+// agent/collect/SystemFiles.h, the space trimming agent/collect/modRegistry.h.)
 //
-// Every collector runs its body through runReported: an error raised inside
-// (RaisedError, or any exception) stops the body at that point, the report
-// text of the agent's convention ("Error in : QuorvanePro.<module>.<proc>"
-// ...) goes to `show`, and the collector returns what it has filled so far.
+// Every hardware collector runs its body through runCollector
+// (agent/collect/CollectContext.h) with OtherFailures::kInvalidCall: an error
+// raised inside stops the body at that point, is reported as
+// "QuorvanePro.<module>.<procedure>", and the collector returns what it has
+// filled so far.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <string>
 #include <string_view>
 
+#include "agent/collect/CollectContext.h"
 #include "agent/collect/SystemFiles.h"
 #include "common/ErrorReport.h"
 #include "platform/Platform.h"
 
 namespace quorvane::agent {
-
-// Receives the full text of one error report (shown with the critical icon
-// and the program's title by whoever owns the desktop).
-using ErrorShow = std::function<void(std::string_view reportText)>;
-
-// Runs `body`; reports an error escaping it as procedure `procedure` of
-// module `module` of the agent.
-void runReported(std::string_view module, std::string_view procedure, const ErrorShow& show,
-                 const std::function<void()>& body);
 
 // The number a text gives when read as a number: "&H" hexadecimal, else the
 // leading decimal digits (with a sign); 0 when there are none.

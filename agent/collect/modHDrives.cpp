@@ -66,12 +66,13 @@ DriveInfo driveInfoOf(const platform::DriveFacts& f) {
   return d;
 }
 
-Array<DriveInfo> getDrives(const platform::Platform& p, const ErrorShow& show) {
+Array<DriveInfo> getDrives(const CollectContext& ctx) {
+  const platform::Platform& p = ctx.platform;
   Array<DriveInfo> drives;
-  runReported("modHDrives", "getDrives", show, [&] {
+  runCollector(ctx, "modHDrives", "getDrives", [&] {
     if (!p.drives) throw RaisedError(kErrObjectNotSet, "Object variable or With block variable not set");
     for (const auto& f : p.drives->list()) drives.push_back(driveInfoOf(f));
-  });
+  }, OtherFailures::kInvalidCall);
   drives.push_back(DriveInfo());  // the closing empty element
   return drives;
 }

@@ -26,6 +26,6 @@ std::string driveSerialText(std::optional<std::uint32_t> serial);
 std::string byteCountText(std::int64_t bytes);
 DriveInfo driveInfoOf(const platform::DriveFacts& facts);
 
-Array<DriveInfo> getDrives(const platform::Platform& p, const ErrorShow& show);
+Array<DriveInfo> getDrives(const CollectContext& ctx);
 
 }  // namespace quorvane::agent

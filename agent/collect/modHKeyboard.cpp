@@ -32,9 +32,10 @@ void fillNamedDriver(KeyboardInfo& k, const platform::KeyboardDriver& d,
 
 }  // namespace
 
-KeyboardInfo getKeyboard(const platform::Platform& p, const ErrorShow& show) {
+KeyboardInfo getKeyboard(const CollectContext& ctx) {
+  const platform::Platform& p = ctx.platform;
   KeyboardInfo k;
-  runReported("modHKeyboard", "getKeyboard", show, [&] {
+  runCollector(ctx, "modHKeyboard", "getKeyboard", [&] {
     if (!p.keyboard || !p.ini || !p.parameters) {
       throw RaisedError(kErrObjectNotSet, "Object variable or With block variable not set");
     }
@@ -75,7 +76,7 @@ KeyboardInfo getKeyboard(const platform::Platform& p, const ErrorShow& show) {
     k.DriverProv = ver.CompanyName();
     k.DriverDate = ver.FileDate();
     k.DriverTime = ver.FileTime();
-  });
+  }, OtherFailures::kInvalidCall);
   return k;
 }
 

@@ -22,6 +22,6 @@ std::string caretFlashText(unsigned milliseconds);
 // "2 pixels", or "Not Supported" when the system cannot tell.
 std::string caretWidthText(std::optional<std::int64_t> width);
 
-KeyboardInfo getKeyboard(const platform::Platform& p, const ErrorShow& show);
+KeyboardInfo getKeyboard(const CollectContext& ctx);
 
 }  // namespace quorvane::agent

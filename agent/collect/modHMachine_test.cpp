@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "agent/collect/CollectTesting.h"
 #include "agent/collect/modHDrives.h"
 #include "agent/collect/modHMemory.h"
 #include "agent/collect/modHProcessor.h"
@@ -55,15 +56,12 @@ double figure(const std::string& text) {
   return std::stod(digits);
 }
 
-struct Recorder {
-  std::vector<std::string> texts;
-  ErrorShow show() { return [this](std::string_view t) { texts.emplace_back(t); }; }
-};
+using Recorder = testing::ReportTexts;
 
 TEST(ThisMachine, ProcessorAgreesWithCpuinfo) {
   auto p = platform::makeNativePlatform();
   Recorder r;
-  ProcessorInfo info = getProcessor(*p, r.show());
+  ProcessorInfo info = getProcessor(r.on(*p));
   EXPECT_TRUE(r.texts.empty()) << r.texts.front();
   std::string cpu = slurp("/proc/cpuinfo");
   int processors = 0;
@@ -95,7 +93,7 @@ TEST(ThisMachine, ProcessorAgreesWithCpuinfo) {
 TEST(ThisMachine, MemoryAgreesWithMeminfo) {
   auto p = platform::makeNativePlatform();
   Recorder r;
-  MemoryInfo m = getMemory(*p, r.show());
+  MemoryInfo m = getMemory(r.on(*p));
   EXPECT_TRUE(r.texts.empty());
   std::string mem = slurp("/proc/meminfo");
   double total = figure(field(mem, "MemTotal"));
@@ -115,7 +113,7 @@ TEST(ThisMachine, MemoryAgreesWithMeminfo) {
 TEST(ThisMachine, DrivesAgreeWithStatvfs) {
   auto p = platform::makeNativePlatform();
   Recorder r;
-  Array<DriveInfo> drives = getDrives(*p, r.show());
+  Array<DriveInfo> drives = getDrives(r.on(*p));
   EXPECT_TRUE(r.texts.empty());
   ASSERT_GE(drives.size(), 2u);
   EXPECT_EQ(drives[drives.size() - 1], DriveInfo());
@@ -153,8 +151,8 @@ TEST(ThisMachine, DrivesAgreeWithStatvfs) {
 TEST(ThisMachine, VideoAndSoundSayWhatIsThere) {
   auto p = platform::makeNativePlatform();
   Recorder r;
-  VideoInfo v = getVideo(*p, r.show());
-  SoundInfo s = getSound(*p, r.show());
+  VideoInfo v = getVideo(r.on(*p));
+  SoundInfo s = getSound(r.on(*p));
   EXPECT_TRUE(r.texts.empty());
   ASSERT_GE(v.VideoCards.size(), 1u);
   std::ifstream pcm("/proc/asound/pcm");

@@ -37,14 +37,15 @@ MemoryInfo memoryInfoOf(const platform::MemoryStatusFacts& m) {
   return info;
 }
 
-MemoryInfo getMemory(const platform::Platform& p, const ErrorShow& show) {
+MemoryInfo getMemory(const CollectContext& ctx) {
+  const platform::Platform& p = ctx.platform;
   MemoryInfo info;
-  runReported("modHMemory", "getMemory", show, [&] {
+  runCollector(ctx, "modHMemory", "getMemory", [&] {
     if (!p.memory) throw RaisedError(kErrObjectNotSet, "Object variable or With block variable not set");
     auto m = p.memory->get();
     if (!m) throw RaisedError(m.status());
     info = memoryInfoOf(*m);
-  });
+  }, OtherFailures::kInvalidCall);
   return info;
 }
 

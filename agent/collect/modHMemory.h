@@ -19,6 +19,6 @@ double roundHalfEven(double value);
 double kilo(std::uint64_t bytes);
 
 MemoryInfo memoryInfoOf(const platform::MemoryStatusFacts& m);
-MemoryInfo getMemory(const platform::Platform& p, const ErrorShow& show);
+MemoryInfo getMemory(const CollectContext& ctx);
 
 }  // namespace quorvane::agent

@@ -16,16 +16,17 @@ PrinterInfo printerInfoOf(const platform::PrinterSettings& s) {
   return info;
 }
 
-PrintersResult getPrinters(const platform::Platform& p, const ErrorShow& show) {
+PrintersResult getPrinters(const CollectContext& ctx) {
+  const platform::Platform& p = ctx.platform;
   PrintersResult result;
-  runReported("modHPrinters", "getPrinters", show, [&] {
+  runCollector(ctx, "modHPrinters", "getPrinters", [&] {
     if (!p.printers) return;
     auto list = p.printers->installed();
     if (!list) throw RaisedError(list.status());
     if (list->empty()) return;
     result.PrintersPresent = true;
     for (const auto& s : *list) result.Printers.push_back(printerInfoOf(s));
-  });
+  }, OtherFailures::kInvalidCall);
   return result;
 }
 

@@ -16,6 +16,6 @@ struct PrintersResult {
 };
 
 PrinterInfo printerInfoOf(const platform::PrinterSettings& settings);
-PrintersResult getPrinters(const platform::Platform& p, const ErrorShow& show);
+PrintersResult getPrinters(const CollectContext& ctx);
 
 }  // namespace quorvane::agent

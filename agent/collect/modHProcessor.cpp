@@ -19,9 +19,10 @@ std::string cpuSpeedText(std::string_view mhzValue) {
   return std::to_string(numberOfText(mhzValue));
 }
 
-ProcessorInfo getProcessor(const platform::Platform& p, const ErrorShow& show) {
+ProcessorInfo getProcessor(const CollectContext& ctx) {
+  const platform::Platform& p = ctx.platform;
   ProcessorInfo info;
-  runReported("modHProcessor", "getProcessor", show, [&] {
+  runCollector(ctx, "modHProcessor", "getProcessor", [&] {
     if (!p.systemInfo || !p.registry || !p.metrics) {
       throw RaisedError(kErrObjectNotSet, "Object variable or With block variable not set");
     }
@@ -42,7 +43,7 @@ ProcessorInfo getProcessor(const platform::Platform& p, const ErrorShow& show) {
     info.PageSize = std::to_string(si->pageSize);
     info.LowEndCPU = p.metrics->get(platform::SM_SLOWMACHINE) != 0;
     info.BlockSize = std::to_string(si->allocationGranularity);
-  });
+  }, OtherFailures::kInvalidCall);
   return info;
 }
 

@@ -25,6 +25,6 @@ std::string steppingText(std::uint16_t revision);
 // The "~MHz" value as getValue gives it -> decimal text; "0" when empty.
 std::string cpuSpeedText(std::string_view mhzValue);
 
-ProcessorInfo getProcessor(const platform::Platform& p, const ErrorShow& show);
+ProcessorInfo getProcessor(const CollectContext& ctx);
 
 }  // namespace quorvane::agent

@@ -73,9 +73,10 @@ WaveDeviceCaps waveDeviceCapsOf(const platform::WaveCaps& c, bool output) {
   return w;
 }
 
-SoundInfo getSound(const platform::Platform& p, const ErrorShow& show) {
+SoundInfo getSound(const CollectContext& ctx) {
+  const platform::Platform& p = ctx.platform;
   SoundInfo s;
-  runReported("modHSound", "getSound", show, [&] {
+  runCollector(ctx, "modHSound", "getSound", [&] {
     if (!p.wave) throw RaisedError(kErrObjectNotSet, "Object variable or With block variable not set");
     platform::WaveDeviceSet inputs = p.wave->inputs();
     if (inputs.devices.empty()) return;
@@ -94,7 +95,7 @@ SoundInfo getSound(const platform::Platform& p, const ErrorShow& show) {
     for (const auto& c : outputs.devices) s.WaveOutDevices.push_back(waveDeviceCapsOf(c, true));
     s.WaveInDevices.push_back(waveDeviceCapsOf(inputs.mapper, false));
     for (const auto& c : inputs.devices) s.WaveInDevices.push_back(waveDeviceCapsOf(c, false));
-  });
+  }, OtherFailures::kInvalidCall);
   return s;
 }
 

@@ -31,6 +31,6 @@ std::string audioChannelsText(std::uint16_t channels);  // "2 (stereo device)"
 std::string waveDriverVersionText(std::uint32_t version);  // "4.10"
 WaveDeviceCaps waveDeviceCapsOf(const platform::WaveCaps& caps, bool output);
 
-SoundInfo getSound(const platform::Platform& p, const ErrorShow& show);
+SoundInfo getSound(const CollectContext& ctx);
 
 }  // namespace quorvane::agent

@@ -41,9 +41,10 @@ bool VideoCardFilter::take(std::string_view description) {
   return seen_.emplace(description).second;
 }
 
-VideoInfo getVideo(const platform::Platform& p, const ErrorShow& show) {
+VideoInfo getVideo(const CollectContext& ctx) {
+  const platform::Platform& p = ctx.platform;
   VideoInfo v;
-  runReported("modHVideo", "getVideo", show, [&] {
+  runCollector(ctx, "modHVideo", "getVideo", [&] {
     if (!p.display) throw RaisedError(kErrObjectNotSet, "Object variable or With block variable not set");
     const auto& display = *p.display;
     platform::DisplayCaps caps = display.desktopCaps();
@@ -75,7 +76,7 @@ VideoInfo getVideo(const platform::Platform& p, const ErrorShow& show) {
       if (m.bitsPerPixel < 4) continue;
       v.VideoModes.push_back(videoModeText(m.width, m.height, m.bitsPerPixel));
     }
-  });
+  }, OtherFailures::kInvalidCall);
   return v;
 }
 

@@ -35,6 +35,6 @@ class VideoCardFilter {
   std::set<std::string, std::less<>> seen_;
 };
 
-VideoInfo getVideo(const platform::Platform& p, const ErrorShow& show);
+VideoInfo getVideo(const CollectContext& ctx);
 
 }  // namespace quorvane::agent

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/collect/CollectTesting.h"
 #include "agent/collect/modGetInfo.h"
 #include "agent/collect/modHDrives.h"
 #include "agent/collect/modHKeyboard.h"
@@ -51,12 +52,7 @@ std::unique_ptr<platform::Platform> mustLoad(const std::string& json) {
   return p.ok() ? std::move(*p) : nullptr;
 }
 
-struct Reports {
-  std::vector<std::string> texts;
-  ErrorShow show() {
-    return [this](std::string_view t) { texts.emplace_back(t); };
-  }
-};
+using Reports = testing::ReportTexts;
 
 WaveDeviceCaps wave(const char* name, const char* ver, const char* ch, const char* mid,
                     const char* pid, std::int32_t features) {
@@ -72,7 +68,7 @@ TEST(HardwareXP, Printers) {
   auto p = machine("winxp-pro.json");
   ASSERT_TRUE(p);
   Reports r;
-  PrintersResult res = getPrinters(*p, r.show());
+  PrintersResult res = getPrinters(r.on(*p));
   EXPECT_TRUE(r.texts.empty());
   EXPECT_TRUE(res.PrintersPresent.isTrue());
   ASSERT_TRUE(res.Printers.present);
@@ -87,7 +83,7 @@ TEST(HardwareXP, KeyboardKeptUpToCaretWidthWithoutDriverFile) {
   auto p = machine("winxp-pro.json");
   ASSERT_TRUE(p);
   Reports r;
-  KeyboardInfo k = getKeyboard(*p, r.show());
+  KeyboardInfo k = getKeyboard(r.on(*p));
   KeyboardInfo expected;
   expected.Model = "None";
   expected.KeyboardType = "4/0";
@@ -114,14 +110,14 @@ TEST(HardwareXP, ProcessorMemoryVideoSoundDrives) {
   auto p = machine("winxp-pro.json");
   ASSERT_TRUE(p);
   Reports r;
-  EXPECT_EQ(getProcessor(*p, r.show()),
+  EXPECT_EQ(getProcessor(r.on(*p)),
             (ProcessorInfo{"2", "3", "GenuineIntel &HBB0", "x86 Family 15 Model 2 Stepping 9",
                            "2 , 9", "2992", "65536", "2147418111", "4096", false, "65536"}));
-  EXPECT_EQ(getMemory(*p, r.show()),
+  EXPECT_EQ(getMemory(r.on(*p)),
             (MemoryInfo{"1059 MBytes", "523760 KBytes", "205078.125 KBytes", "1283064 KBytes",
                         "404158 KBytes", "878906.25 KBytes", "45 %"}));
 
-  VideoInfo v = getVideo(*p, r.show());
+  VideoInfo v = getVideo(r.on(*p));
   EXPECT_EQ(v.VideoCards, Array<Text>({"RADEON 9600 SERIES", "NetMeeting driver"}));
   EXPECT_EQ(v.currResolution, "1024 * 768");
   EXPECT_EQ(v.currColourDepth, "32 bits per pixel  (True Color)");
@@ -131,9 +127,9 @@ TEST(HardwareXP, ProcessorMemoryVideoSoundDrives) {
                                        "1024*768 24bit colour (True Color)", "1024*768 32bit colour (True Color)",
                                        "1280*1024 32bit colour (True Color)"}));
   // A second audit of the same run lists the adapter again.
-  EXPECT_EQ(getVideo(*p, r.show()).VideoCards, v.VideoCards);
+  EXPECT_EQ(getVideo(r.on(*p)).VideoCards, v.VideoCards);
 
-  SoundInfo s = getSound(*p, r.show());
+  SoundInfo s = getSound(r.on(*p));
   EXPECT_TRUE(s.boolPresent.isTrue());
   EXPECT_EQ(s.strIOPort, "");
   EXPECT_EQ(s.strIRQ, "");
@@ -146,7 +142,7 @@ TEST(HardwareXP, ProcessorMemoryVideoSoundDrives) {
             Array<WaveDeviceCaps>({wave("Microsoft Sound Mapper", "5.0", "2 (stereo device)", "1", "3", 0xFFF),
                                    wave("SoundMAX Digital Audio", "5.1", "2 (stereo device)", "1", "101", 0xFFF)}));
 
-  Array<DriveInfo> d = getDrives(*p, r.show());
+  Array<DriveInfo> d = getDrives(r.on(*p));
   EXPECT_EQ(d, Array<DriveInfo>({
                    drive("A:\\", "Removable drive", "NoName", "0000-0000", "0 Bytes", "0 Bytes", "0 Bytes"),
                    drive("C:\\", "Fixed drive", "SYSTEM", "0ABC-1234", "20,003,794,944 Bytes",
@@ -170,15 +166,15 @@ TEST(HardwareXP, AuditCarriesEverySectionThroughTheStoredForm) {
   getInfo(record, ctx);
   Reports r;
   const HardwareInfo& h = record.Hardware;
-  PrintersResult printers = getPrinters(*p, r.show());
+  PrintersResult printers = getPrinters(r.on(*p));
   EXPECT_EQ(h.Printers, printers.Printers);
   EXPECT_EQ(h.PrintersPresent, printers.PrintersPresent);
-  EXPECT_EQ(h.Keyboard, getKeyboard(*p, r.show()));
-  EXPECT_EQ(h.Processor, getProcessor(*p, r.show()));
-  EXPECT_EQ(h.Memory, getMemory(*p, r.show()));
-  EXPECT_EQ(h.Video, getVideo(*p, r.show()));
-  EXPECT_EQ(h.Sound, getSound(*p, r.show()));
-  EXPECT_EQ(h.Drives, getDrives(*p, r.show()));
+  EXPECT_EQ(h.Keyboard, getKeyboard(r.on(*p)));
+  EXPECT_EQ(h.Processor, getProcessor(r.on(*p)));
+  EXPECT_EQ(h.Memory, getMemory(r.on(*p)));
+  EXPECT_EQ(h.Video, getVideo(r.on(*p)));
+  EXPECT_EQ(h.Sound, getSound(r.on(*p)));
+  EXPECT_EQ(h.Drives, getDrives(r.on(*p)));
   EXPECT_EQ(h.Processor.MaxAppAddress, "2147418111");
   EXPECT_EQ(where, std::vector<std::string>{"QuorvanePro.modHKeyboard.getKeyboard"});
   auto back = decodeStoredAudit(encodeStoredAudit(record));
@@ -194,29 +190,29 @@ TEST(HardwareWin98, EveryCollector) {
   auto p = machine("win98se.json");
   ASSERT_TRUE(p);
   Reports r;
-  PrintersResult pr = getPrinters(*p, r.show());
+  PrintersResult pr = getPrinters(r.on(*p));
   EXPECT_TRUE(pr.PrintersPresent.isTrue());
   EXPECT_EQ(pr.Printers, Array<PrinterInfo>({PrinterInfo{"HP LaserJet 4L", "HP LaserJet 4L", "LPT1:",
                                                           false, 1, 1, 7, 9, 300}}));
-  EXPECT_EQ(getKeyboard(*p, r.show()),
+  EXPECT_EQ(getKeyboard(r.on(*p)),
             (KeyboardInfo{"Standard 101/102-Key or Microsoft Natural Keyboard", "4/0", "850", "1252",
                           "00000809", "English (United Kingdom)", "1", "31", "12", "530 ms",
                           "Not Supported", "KEYBOARD.DRV", "Keyboard driver", "4.10.0.2222",
                           "Microsoft Corporation", "23/04/1999", "22:22:00"}));
-  EXPECT_EQ(getProcessor(*p, r.show()),
+  EXPECT_EQ(getProcessor(r.on(*p)),
             (ProcessorInfo{"1", "1", "GenuineIntel", "x86 Family 6 Model 8 Stepping 3", "8 , 3", "0",
                            "4194304", "2147483647", "4096", false, "65536"}));
-  EXPECT_EQ(getMemory(*p, r.show()),
+  EXPECT_EQ(getMemory(r.on(*p)),
             (MemoryInfo{"2047 MBytes", "130496 KBytes", "50864 KBytes", "2097151.9990234375 KBytes",
                         "52096 KBytes", "2045056 KBytes", "61 %"}));
-  VideoInfo v = getVideo(*p, r.show());
+  VideoInfo v = getVideo(r.on(*p));
   EXPECT_EQ(v.VideoCards, Array<Text>({"S3 Inc. Trio64V2/DX/GX PCI"}));
   EXPECT_EQ(v.currResolution, "800 * 600");
   EXPECT_EQ(v.currColourDepth, "16 bits per pixel  (High Color)");
   EXPECT_EQ(v.currFrequency, "0 hz  (Hardware default)");
   EXPECT_EQ(v.VideoModes.size(), 7u);
   EXPECT_EQ(v.VideoModes[2], "800*600 8bit colour (256 Color)");
-  SoundInfo s = getSound(*p, r.show());
+  SoundInfo s = getSound(r.on(*p));
   EXPECT_TRUE(s.boolPresent.isTrue());
   EXPECT_EQ(s.strIOPort, "220");
   EXPECT_EQ(s.strIRQ, "5");
@@ -229,7 +225,7 @@ TEST(HardwareWin98, EveryCollector) {
   ASSERT_EQ(s.WaveInDevices.size(), 2u);
   EXPECT_EQ(s.WaveInDevices[1],
             wave("Creative Sound Blaster 16", "4.10", "2 (stereo device)", "2", "104", 0xFFF));
-  EXPECT_EQ(getDrives(*p, r.show()),
+  EXPECT_EQ(getDrives(r.on(*p)),
             Array<DriveInfo>({drive("A:\\", "Removable drive", "NoName", "0000-0000", "0 Bytes", "0 Bytes", "0 Bytes"),
                               drive("C:\\", "Fixed drive", "PC98", "0ABC-1234", "4,293,563,392 Bytes",
                                     "1,211,367,424 Bytes", "3,082,195,968 Bytes"),
@@ -242,18 +238,18 @@ TEST(HardwareEdge, EmptyMachineReportsWhatItHas) {
   auto p = mustLoad("{}");
   ASSERT_TRUE(p);
   Reports r;
-  PrintersResult pr = getPrinters(*p, r.show());
+  PrintersResult pr = getPrinters(r.on(*p));
   EXPECT_FALSE(pr.PrintersPresent.isTrue());
   EXPECT_FALSE(pr.Printers.present);
-  VideoInfo v = getVideo(*p, r.show());
+  VideoInfo v = getVideo(r.on(*p));
   EXPECT_EQ(v.VideoCards, Array<Text>({""}));
   EXPECT_FALSE(v.VideoModes.present);
   EXPECT_EQ(v.currResolution, "0 * 0");
   EXPECT_EQ(v.currColourDepth, "0 bits per pixel  ");
   EXPECT_EQ(v.currFrequency, "0 hz  (Hardware default)");
-  EXPECT_EQ(getSound(*p, r.show()), SoundInfo());
-  EXPECT_EQ(getDrives(*p, r.show()), Array<DriveInfo>({DriveInfo()}));
-  ProcessorInfo proc = getProcessor(*p, r.show());
+  EXPECT_EQ(getSound(r.on(*p)), SoundInfo());
+  EXPECT_EQ(getDrives(r.on(*p)), Array<DriveInfo>({DriveInfo()}));
+  ProcessorInfo proc = getProcessor(r.on(*p));
   EXPECT_EQ(proc.CPUClass, "None");
   EXPECT_EQ(proc.CPUSpeed, "0");
   EXPECT_TRUE(r.texts.empty());
@@ -265,7 +261,7 @@ TEST(HardwareEdge, SoundNeedsAnInputDevice) {
                             "devices": [{"productName": "Speaker", "channels": 2}]}}})");
   ASSERT_TRUE(p);
   Reports r;
-  SoundInfo s = getSound(*p, r.show());
+  SoundInfo s = getSound(r.on(*p));
   EXPECT_FALSE(s.boolPresent.isTrue());
   EXPECT_EQ(s.strIOPort, "");
   EXPECT_FALSE(s.WaveOutDevices.present);
@@ -280,7 +276,7 @@ TEST(HardwareEdge, OneWaveDeviceGivesTwoElementsMapperFirst) {
             "devices": [{"productName": "Line", "channels": 2, "support": "0x8"}]}}})");
   ASSERT_TRUE(p);
   Reports r;
-  SoundInfo s = getSound(*p, r.show());
+  SoundInfo s = getSound(r.on(*p));
   ASSERT_EQ(s.WaveInDevices.size(), 2u);
   EXPECT_EQ(s.WaveInDevices[0].DeviceName, "Microsoft Sound Mapper");
   EXPECT_EQ(s.WaveInDevices[1], wave("Mic", "1.2", "1 (mono device)", "0", "0", 0x2));
@@ -300,7 +296,7 @@ TEST(HardwareEdge, Windows95ReadsAdaptersFromTheDisplayClass) {
   ASSERT_TRUE(p);
   Reports r;
   // The class keys are taken as they stand (no duplicate filter), up to the first gap.
-  EXPECT_EQ(getVideo(*p, r.show()).VideoCards, Array<Text>({"S3 Trio64", "S3 Trio64"}));
+  EXPECT_EQ(getVideo(r.on(*p)).VideoCards, Array<Text>({"S3 Trio64", "S3 Trio64"}));
 }
 
 TEST(HardwareEdge, SixtyFourBitAddressesAreWrittenWhole) {
@@ -309,7 +305,7 @@ TEST(HardwareEdge, SixtyFourBitAddressesAreWrittenWhole) {
     "numberOfProcessors": 64, "pageSize": 4096, "allocationGranularity": 65536}})");
   ASSERT_TRUE(p);
   Reports r;
-  ProcessorInfo info = getProcessor(*p, r.show());
+  ProcessorInfo info = getProcessor(r.on(*p));
   EXPECT_EQ(info.MinAppAddress, "65536");
   EXPECT_EQ(info.MaxAppAddress, "8796092956671");
   EXPECT_EQ(info.ActiveProcessorMark, "18446744073709551615");
@@ -325,7 +321,7 @@ TEST(HardwareEdge, DriverFileWithoutVersionResource) {
               "list": {"C:\\WINDOWS\\SYSTEM\\KEYBOARD.DRV": {"modified": "1998-05-11 20:01:00"}}}})");
   ASSERT_TRUE(p);
   Reports r;
-  KeyboardInfo k = getKeyboard(*p, r.show());
+  KeyboardInfo k = getKeyboard(r.on(*p));
   EXPECT_EQ(k.Model, "Unknown");
   EXPECT_EQ(k.KeyboardType, "7/2");
   EXPECT_EQ(k.LayoutID, "00010409");
@@ -349,7 +345,7 @@ TEST(HardwareEdge, ClusterSpaceOfAnOldSystem) {
     "clusterSpace": {"sectorsPerCluster": 64, "bytesPerSector": 512, "freeClusters": 1000, "totalClusters": 65535}}]})");
   ASSERT_TRUE(p);
   Reports r;
-  Array<DriveInfo> d = getDrives(*p, r.show());
+  Array<DriveInfo> d = getDrives(r.on(*p));
   ASSERT_EQ(d.size(), 2u);
   EXPECT_EQ(d[0], drive("C:\\", "Fixed drive", "OLD", "1234-5678", "2,147,450,880 Bytes",
                         "32,768,000 Bytes", "2,114,682,880 Bytes"));
@@ -384,10 +380,10 @@ TEST(HardwareEdge, MissingServiceIsReportedNotFatal) {
   p->drives.reset();
   p->printers.reset();
   Reports r;
-  EXPECT_EQ(getDrives(*p, r.show()), Array<DriveInfo>({DriveInfo()}));
+  EXPECT_EQ(getDrives(r.on(*p)), Array<DriveInfo>({DriveInfo()}));
   ASSERT_EQ(r.texts.size(), 1u);
   EXPECT_EQ(r.texts[0].rfind("Error in : QuorvanePro.modHDrives.getDrives\r\n\r\nError Number : 91", 0), 0u);
-  PrintersResult pr = getPrinters(*p, r.show());  // no print service: no printers
+  PrintersResult pr = getPrinters(r.on(*p));  // no print service: no printers
   EXPECT_FALSE(pr.PrintersPresent.isTrue());
 }
 

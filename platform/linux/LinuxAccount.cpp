@@ -12,6 +12,7 @@
 #include "common/Text8.h"
 #include "platform/Account.h"
 #include "platform/linux/LinuxSources.h"
+#include "platform/PlatformErrors.h"
 
 namespace quorvane::platform {
 namespace {
@@ -64,7 +65,7 @@ class LinuxAccount final : public Account {
   }
   std::optional<std::u16string> logonDomain() const override { return std::nullopt; }
   Expected<std::vector<std::string>> tokenGroups() const override {
-    return Status::Error(50, "The request is not supported.");
+    return Status::Error(kErrNotSupported, "The request is not supported.");
   }
   std::optional<std::string> lookupAccountName(std::string_view) const override {
     return std::nullopt;

@@ -7,19 +7,20 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/WholeFile.h"
+
 namespace quorvane::platform::linux_backend {
 
+namespace {
+// readFirstLine reads small attribute files (of /sys, /proc): one page
+// or so, bounded well above that.
+constexpr std::size_t kFirstLineFileBytes = 1u << 20;
+}  // namespace
+
 std::optional<std::string> readWholeFile(const std::string& path, std::size_t limit) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string out;
-  char buf[16384];
-  while (in && out.size() < limit) {
-    in.read(buf, sizeof buf);
-    out.append(buf, static_cast<std::size_t>(in.gcount()));
-  }
-  if (out.size() > limit) out.resize(limit);
-  return out;
+  auto data = quorvane::readWholeFile(path, limit);
+  if (!data) return std::nullopt;
+  return std::move(*data);
 }
 
 std::string_view trimBlanks(std::string_view s) {
@@ -31,7 +32,7 @@ std::string_view trimBlanks(std::string_view s) {
 }
 
 std::string readFirstLine(const std::string& path) {
-  auto text = readWholeFile(path, 4096);
+  auto text = readWholeFile(path, kFirstLineFileBytes);
   if (!text) return {};
   std::string_view v = *text;
   v = v.substr(0, v.find('\n'));

@@ -10,7 +10,8 @@
 
 namespace quorvane::platform::linux_backend {
 
-// The whole file, or nullopt when it cannot be opened. At most `limit` bytes.
+// The whole file, or nullopt when it cannot be read or holds more than
+// `limit` bytes.
 std::optional<std::string> readWholeFile(const std::string& path, std::size_t limit = 64u << 20);
 // The first line of the file without surrounding blanks; empty when unreadable.
 std::string readFirstLine(const std::string& path);

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/InstanceLock.h"
+#include "common/ErrorReport.h"
 
 namespace quorvane::platform {
 namespace {
@@ -33,14 +34,14 @@ Expected<LockResult> acquireInstanceLock(const std::filesystem::path& folder) {
   const std::filesystem::path file = folder / kInstanceLockFileName;
   int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
-    return Status::Error(75, "Path/File access error (" + file.string() + ": " +
+    return Status::Error(kErrPathAccess, "Path/File access error (" + file.string() + ": " +
                                  std::strerror(errno) + ")");
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int err = errno;
     ::close(fd);
     if (err == EWOULDBLOCK) return LockResult{LockOutcome::HeldElsewhere, nullptr};
-    return Status::Error(75, "Path/File access error (" + file.string() + ": " +
+    return Status::Error(kErrPathAccess, "Path/File access error (" + file.string() + ": " +
                                  std::strerror(err) + ")");
   }
   return LockResult{LockOutcome::Acquired, std::make_unique<FlockInstanceLock>(fd)};

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "platform/linux/LinuxHardwareFiles.h"
+#include "common/ErrorReport.h"
 
 namespace quorvane::platform::linux_backend {
 
@@ -31,7 +32,7 @@ Expected<MemoryStatusFacts> parseMemInfo(std::string_view text) {
     return it == kb.end() ? 0 : it->second;
   };
   if (kb.find("MemTotal") == kb.end()) {
-    return Status::Error(321, "MemTotal missing from /proc/meminfo");
+    return Status::Error(kErrBadFileFormat, "MemTotal missing from /proc/meminfo");
   }
   MemoryStatusFacts f;
   f.totalPhys = get("MemTotal");
@@ -58,7 +59,7 @@ class LinuxMemoryStatus final : public MemoryStatus {
   explicit LinuxMemoryStatus(std::string root) : root_(std::move(root)) {}
   Expected<MemoryStatusFacts> get() const override {
     auto text = readWholeFile(joinPath(root_, "proc/meminfo"));
-    if (!text) return Status::Error(53, "File not found: /proc/meminfo");
+    if (!text) return Status::Error(kErrFileNotFound, "File not found: /proc/meminfo");
     return parseMemInfo(*text);
   }
 

@@ -15,13 +15,15 @@ std::unique_ptr<SystemVersion> makeLinuxSystemVersion();
 std::unique_ptr<SystemMetrics> makeLinuxSystemMetrics();
 std::unique_ptr<SystemParameters> makeLinuxSystemParameters();
 std::unique_ptr<TickCount> makeLinuxTickCount();
+namespace linux_backend {
+std::unique_ptr<LocalTime> makeLinuxLocalTime();
+}
 std::unique_ptr<Environment> makeLinuxEnvironment();
 std::unique_ptr<IniFiles> makeLinuxIniFiles();
 std::unique_ptr<RegistryStore> makeLinuxRegistry();
 std::unique_ptr<VersionResources> makeLinuxFiles();
 std::unique_ptr<Account> makeLinuxAccount();
 std::unique_ptr<NetworkIdentity> makeLinuxNetwork();
-// Hardware services add their factory declarations here.
 
 std::unique_ptr<Platform> makeNativePlatform() {
   auto p = std::make_unique<Platform>();
@@ -29,13 +31,13 @@ std::unique_ptr<Platform> makeNativePlatform() {
   p->metrics = makeLinuxSystemMetrics();
   p->parameters = makeLinuxSystemParameters();
   p->ticks = makeLinuxTickCount();
+  p->localTime = linux_backend::makeLinuxLocalTime();
   p->environment = makeLinuxEnvironment();
   p->ini = makeLinuxIniFiles();
   p->registry = makeLinuxRegistry();
   p->files = makeLinuxFiles();
   p->account = makeLinuxAccount();
   p->network = makeLinuxNetwork();
-  // Hardware services add their lines here.
   p->printers = linux_backend::makeLinuxPrinters();
   p->keyboard = linux_backend::makeLinuxKeyboardFacts();
   p->systemInfo = linux_backend::makeLinuxSystemInfo();

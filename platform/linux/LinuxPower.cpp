@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Power.h"
+#include "platform/PlatformErrors.h"
 
 extern char** environ;
 
@@ -38,14 +39,14 @@ class SystemPowerControl final : public PowerControl {
     switch (action) {
       case PowerAction::PowerOff:
         return run({"systemctl", "poweroff"}) ? Status::Ok()
-                                              : Status::Error(1, "systemctl poweroff failed");
+                                              : Status::Error(kErrActionFailed, "systemctl poweroff failed");
       case PowerAction::Reboot:
         return run({"systemctl", "reboot"}) ? Status::Ok()
-                                            : Status::Error(1, "systemctl reboot failed");
+                                            : Status::Error(kErrActionFailed, "systemctl reboot failed");
       case PowerAction::LogOff:
         return logOff();
     }
-    return Status::Error(5, "Invalid procedure call or argument");
+    return Status::Error(kErrInvalidCall, "Invalid procedure call or argument");
   }
 
  private:
@@ -63,7 +64,7 @@ class SystemPowerControl final : public PowerControl {
       if (run({"loginctl", "terminate-session", id})) return Status::Ok();
     }
     if (run({"loginctl", "terminate-seat", "seat0"})) return Status::Ok();
-    return Status::Error(1, "no session manager or logind answered the log-off request");
+    return Status::Error(kErrActionFailed, "no session manager or logind answered the log-off request");
   }
 };
 

@@ -32,7 +32,6 @@ const std::vector<LinuxRegistrySource>& linuxRegistrySources() {
        [](RegistryTree& t) { addPackageKeys(t, linux_backend::readFlatpakApplications("/"), "flatpak"); }},
       {{"/snap"}, [](RegistryTree& t) { addPackageKeys(t, linux_backend::readSnapPackages("/"), "snap"); }},
       {{"/etc/hosts", "/etc/resolv.conf", "/etc/samba/smb.conf", "/etc/hostname"}, fillWorkgroup},
-      // Hardware sources add their lines here.
       {{"/proc/cpuinfo"}, linux_backend::fillCentralProcessor},
   };
   return sources;

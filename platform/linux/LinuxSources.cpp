@@ -7,6 +7,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "common/WholeFile.h"
 #include "platform/RegistryTree.h"
 
 namespace quorvane::platform::linux_backend {
@@ -47,11 +48,9 @@ std::vector<std::string_view> splitWhitespace(std::string_view s) {
 }  // namespace
 
 std::optional<std::string> readTextFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return data;
+  auto data = quorvane::readWholeFile(path, kMaxSourceFileBytes);
+  if (!data) return std::nullopt;
+  return std::move(*data);
 }
 
 std::optional<std::string> parseOsReleasePrettyName(std::string_view text) {

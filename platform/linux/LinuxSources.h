@@ -14,8 +14,10 @@
 
 namespace quorvane::platform::linux_backend {
 
-// The whole file, or nullopt when it cannot be read. Files of /proc report
-// a size of 0, so this reads until the end rather than trusting the size.
+// The whole file, or nullopt when it cannot be read or holds more than
+// kMaxSourceFileBytes. Files of /proc report a size of 0 and are read until
+// their end.
+inline constexpr std::uint64_t kMaxSourceFileBytes = 256ull << 20;
 std::optional<std::string> readTextFile(const std::string& path);
 
 // /etc/os-release: PRETTY_NAME, unquoted and unescaped.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "platform/linux/LinuxHardwareFiles.h"
+#include "common/ErrorReport.h"
 
 namespace quorvane::platform::linux_backend {
 namespace {
@@ -192,7 +193,7 @@ class LinuxSystemInfo final : public SystemInfo {
 
   Expected<SystemInfoFacts> get() const override {
     auto cpuText = readWholeFile(joinPath(root_, "proc/cpuinfo"));
-    if (!cpuText) return Status::Error(53, "File not found: /proc/cpuinfo");
+    if (!cpuText) return Status::Error(kErrFileNotFound, "File not found: /proc/cpuinfo");
     CpuInfoSummary cpu = parseCpuInfo(*cpuText);
     std::uint64_t mask = parseCpuList(readFirstLine(joinPath(root_, "sys/devices/system/cpu/online")));
     long page = ::sysconf(_SC_PAGESIZE);

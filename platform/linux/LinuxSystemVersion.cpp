@@ -9,6 +9,7 @@
 #include "common/Text8.h"
 #include "platform/SystemVersion.h"
 #include "platform/linux/LinuxSources.h"
+#include "platform/PlatformErrors.h"
 
 namespace quorvane::platform {
 namespace {
@@ -23,7 +24,7 @@ class LinuxSystemVersion final : public SystemVersion {
  public:
   Expected<OsVersionBasic> basic() const override {
     auto k = kernel();
-    if (!k) return Status::Error(5, "The kernel release cannot be read");
+    if (!k) return Status::Error(kErrInvalidCall, "The kernel release cannot be read");
     OsVersionBasic b;
     b.majorVersion = k->major;
     b.minorVersion = k->minor;
@@ -32,7 +33,7 @@ class LinuxSystemVersion final : public SystemVersion {
     return b;
   }
   Expected<OsVersionExtended> extended() const override {
-    return Status::Error(87, "The parameter is incorrect.");
+    return Status::Error(kErrInvalidParameter, "The parameter is incorrect.");
   }
   std::optional<std::string> productName() const override {
     for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {

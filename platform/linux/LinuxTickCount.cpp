@@ -3,6 +3,7 @@
 
 #include "platform/TickCount.h"
 #include "platform/linux/LinuxSources.h"
+#include "common/ErrorReport.h"
 
 namespace quorvane::platform {
 namespace {
@@ -11,9 +12,9 @@ class LinuxTickCount final : public TickCount {
  public:
   Expected<std::uint64_t> milliseconds() const override {
     auto text = linux_backend::readTextFile("/proc/uptime");
-    if (!text) return Status::Error(53, "File not found: /proc/uptime");
+    if (!text) return Status::Error(kErrFileNotFound, "File not found: /proc/uptime");
     auto ms = linux_backend::parseUptimeMilliseconds(*text);
-    if (!ms) return Status::Error(13, "Type mismatch: /proc/uptime");
+    if (!ms) return Status::Error(kErrTypeMismatch, "Type mismatch: /proc/uptime");
     return *ms;
   }
 };

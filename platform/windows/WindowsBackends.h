@@ -20,6 +20,7 @@ std::unique_ptr<SystemVersion> makeWindowsSystemVersion();
 std::unique_ptr<SystemMetrics> makeWindowsSystemMetrics();
 std::unique_ptr<SystemParameters> makeWindowsSystemParameters();
 std::unique_ptr<TickCount> makeWindowsTickCount();
+std::unique_ptr<LocalTime> makeWindowsLocalTime();
 std::unique_ptr<Environment> makeWindowsEnvironment();
 std::unique_ptr<IniFiles> makeWindowsIniFiles();
 std::unique_ptr<RegistryStore> makeWindowsRegistry();

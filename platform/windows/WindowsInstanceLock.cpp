@@ -5,6 +5,7 @@
 // however it ends. The file is opened shared, delete included, so that the
 // folder can still be cleaned up while an agent runs.
 #include "platform/InstanceLock.h"
+#include "common/ErrorReport.h"
 
 #include <windows.h>
 
@@ -27,7 +28,7 @@ class RangeInstanceLock final : public InstanceLock {
 };
 
 Status accessError(const std::filesystem::path& file, DWORD code) {
-  return Status::Error(75, "Path/File access error (" + file.string() + ": Windows error " +
+  return Status::Error(kErrPathAccess, "Path/File access error (" + file.string() + ": Windows error " +
                                std::to_string(code) + ")");
 }
 

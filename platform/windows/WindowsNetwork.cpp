@@ -5,6 +5,7 @@
 // The neutral headers come before the system headers, whose macros
 // share their names.
 #include "platform/windows/WindowsBackends.h"
+#include "platform/PlatformErrors.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -45,7 +46,7 @@ class WindowsNetwork final : public NetworkIdentity {
  public:
   Expected<std::string> hostName() const override {
     WinsockUse winsock;
-    if (!winsock) return Status::Error(10093, "Windows Sockets cannot be started");
+    if (!winsock) return Status::Error(kErrWinsockNotStarted, "Windows Sockets cannot be started");
     char name[256] = {};
     if (gethostname(name, sizeof name - 1) != 0) {
       const int code = WSAGetLastError();

@@ -48,6 +48,7 @@ std::unique_ptr<Platform> makeNativePlatform() {
   p->metrics = makeWindowsSystemMetrics();
   p->parameters = makeWindowsSystemParameters();
   p->ticks = makeWindowsTickCount();
+  p->localTime = makeWindowsLocalTime();
   p->environment = makeWindowsEnvironment();
   p->ini = makeWindowsIniFiles();
   p->registry = makeWindowsRegistry();

@@ -10,7 +10,8 @@ set(QUORVANE_PLATFORM_NATIVE_SOURCES
   windows/WindowsFiles.cpp
   windows/WindowsAccount.cpp
   windows/WindowsNetwork.cpp
-  windows/WindowsHardware.cpp)
+  windows/WindowsHardware.cpp
+  windows/WindowsLocalTime.cpp)
 
-list(APPEND QUORVANE_PLATFORM_HW_DEPS
+set(QUORVANE_PLATFORM_NATIVE_DEPS
   advapi32 netapi32 iphlpapi winmm winspool version user32 gdi32 ws2_32)
