@@ -156,7 +156,7 @@ say "QuorvanePro.exe audit: $(basename "$audit"), Windows facts in their text fo
 # ---- 4: end to end with the Linux server ---------------------------------------------------
 listens() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 free_port() {
-  local p=$(( 20000 + RANDOM % 20000 ))
+  local p=$(( 20000 + RANDOM % 12000 ))
   while listens "$p"; do p=$(( p + 1 )); done
   echo "$p"
 }

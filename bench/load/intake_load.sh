@@ -50,7 +50,7 @@ kill -TERM "${pids[0]}"; wait "${pids[0]}" 2>/dev/null || true; pids=()
 # 2. The server.
 mkdir -p "$work/server"
 listens() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-server_port=$(( 20000 + RANDOM % 20000 ))
+server_port=$(( 20000 + RANDOM % 12000 ))
 while listens "$server_port"; do server_port=$(( server_port + 1 )); done
 printf 'ListenPortNumber:%s\r\n' "$server_port" > "$work/server/serverSettings.txt"
 if [[ "${INDEX:-}" == off ]]; then printf 'IndexDatabase:off\r\n' >> "$work/server/serverSettings.txt"; fi

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <memory>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -84,6 +85,18 @@ class FleetE2E : public ::testing::Test {
     return runToEnd(argv, root, 60s);
   }
 
+  // The headless server in root/server, listening on `port`, commands sent nowhere.
+  std::unique_ptr<Child> startHeadlessServer(int port) {
+    {
+      std::ofstream s(root / "server" / "serverSettings.txt", std::ios::binary);
+      s << "ListenPortNumber:" << port << "\r\nConnectPortNumber:0\r\n";
+    }
+    return std::make_unique<Child>(
+        std::vector<std::string>{(kBin / "QuorvaneServer").string(), "--dir", (root / "server").string(),
+                                 "--headless"},
+        root / "server.out", root / "server.err");
+  }
+
   fs::path root;
 };
 
@@ -91,19 +104,15 @@ TEST_F(FleetE2E, AFleetOfFiftyUploadsIsCommandedAndTimesOutOnceGone) {
   const int port = freeLoopbackPort();
   ASSERT_GT(port, 0);
   ASSERT_TRUE(readFile(root / "server" / "serverSettings.txt").empty());
-  {
-    std::ofstream s(root / "server" / "serverSettings.txt", std::ios::binary);
-    s << "ListenPortNumber:" << port << "\r\nConnectPortNumber:0\r\n";
-  }
-  Child server({(kBin / "QuorvaneServer").string(), "--dir", (root / "server").string(), "--headless"},
-               root / "server.out", root / "server.err");
+  auto serverOwner = startHeadlessServer(port);
+  Child& server = *serverOwner;
   ASSERT_TRUE(server.started());
   ASSERT_TRUE(waitFor([&] { return acceptsConnections(port) || server.poll(); }, 60s)) << server.err();
   ASSERT_FALSE(server.poll()) << server.err();
 
   const fs::path dataStore = root / "server" / "DataStore";
   const fs::path statusFile = root / "fleet-status.json";
-  const int listenBase = 30000 + static_cast<int>(::getpid() % 20000);
+  const int listenBase = 20000 + static_cast<int>(::getpid() % 12000);
   ASSERT_EQ(runToEnd({(kBin / "quorvane-fleet").string(), "--generate", (root / "machines").string(), "--count",
                       std::to_string(kAgents), "--seed", "50"},
                      root)
@@ -196,18 +205,14 @@ TEST_F(FleetE2E, WithACommandKeyOnlyTheConsoleCommandsTheFleet) {
   ASSERT_EQ(key.status, 0) << key.err;
   ASSERT_EQ(key.out.rfind("CommandPublicKey:", 0), 0u) << key.out;
   const std::string publicKey = key.out.substr(17, key.out.find('\n') - 17);
-  {
-    std::ofstream s(root / "server" / "serverSettings.txt", std::ios::binary);
-    s << "ListenPortNumber:" << port << "\r\nConnectPortNumber:0\r\n";
-  }
-  Child server({(kBin / "QuorvaneServer").string(), "--dir", (root / "server").string(), "--headless"},
-               root / "server.out", root / "server.err");
+  auto serverOwner = startHeadlessServer(port);
+  Child& server = *serverOwner;
   ASSERT_TRUE(server.started());
   ASSERT_TRUE(waitFor([&] { return acceptsConnections(port) || server.poll(); }, 60s)) << server.err();
 
   const fs::path dataStore = root / "server" / "DataStore";
   const fs::path statusFile = root / "fleet-status.json";
-  const int listenBase = 30000 + static_cast<int>((::getpid() + 7000) % 20000);
+  const int listenBase = 20000 + static_cast<int>((::getpid() + 7000) % 12000);
   ASSERT_EQ(runToEnd({(kBin / "quorvane-fleet").string(), "--generate", (root / "machines").string(), "--count",
                       std::to_string(kSigned), "--seed", "51"},
                      root)
