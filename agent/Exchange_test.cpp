@@ -526,8 +526,9 @@ TEST_F(ExchangeTest, ReauditIntervalHoursAuditsAndUploadsAgain) {
     EXPECT_EQ(auditDates(server)[1], "audit 2");
     EXPECT_EQ(auditDates(server)[2], "audit 3");
     for (std::size_t i = 1; i < 3; ++i) {
-      // Timers never fire early; the upload follows its audit at once.
-      EXPECT_GE(server.acceptedAt[i] - server.acceptedAt[i - 1], row.spacing - std::chrono::milliseconds(20));
+      // Timers never fire early; an upload may follow its audit a little late
+      // on a busy machine, which shortens the next gap, never by a third.
+      EXPECT_GE(server.acceptedAt[i] - server.acceptedAt[i - 1], row.spacing * 2 / 3);
     }
     EXPECT_TRUE(b->desk->shown.empty());
     EXPECT_EQ(b->agent->listenSocket().State(), sckListening);  // commands are still taken
