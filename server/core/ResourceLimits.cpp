@@ -1,6 +1,7 @@
 #include "server/core/ResourceLimits.h"
 
 #include <malloc.h>
+#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -22,6 +23,8 @@ bool keepLargeBlocksOutOfTheHeap() {
   // A fixed threshold also turns off the C library's moving one.
   return ::mallopt(M_MMAP_THRESHOLD, 128 * 1024) == 1;
 }
+
+void preferOwnEventLoop() { ::setenv("QT_NO_GLIB", "1", /*overwrite=*/0); }
 
 void lowerThisThreadsPriority() {
   // On Linux a nice value belongs to the thread whose id is given.

@@ -13,6 +13,15 @@
 // stays resident and a burst of hostile uploads leaves the process large.
 // False when the C library did not take the setting.
 //
+// preferOwnEventLoop makes the application object, created after the call,
+// poll its sockets with Qt's own event loop rather than GLib's. Under a
+// flood of connections opening and closing, GLib's loop was seen to leave a
+// connection's waiting data unread for as long as the flood lasted (tens of
+// seconds; a good upload stored only once the flood stopped), where Qt's own
+// loop reads every ready socket in turn. For programs without windows (a
+// desktop's file dialogs may need GLib's loop); a QT_NO_GLIB the user set is
+// kept.
+//
 // lowerThisThreadsPriority makes the calling thread yield the processor to
 // the others of the process (the intake's event loop before the decoding of
 // uploads); failing is not an error either.
@@ -23,6 +32,7 @@ namespace quorvane {
 // Returns the soft limit in force afterwards (-1 when it cannot be read).
 long raiseOpenFileLimit();
 bool keepLargeBlocksOutOfTheHeap();
+void preferOwnEventLoop();
 void lowerThisThreadsPriority();
 
 }  // namespace quorvane

@@ -12,6 +12,7 @@
 #include "server/core/IndexMode.h"
 #include "server/core/IndexService.h"
 #include "server/core/ReportMode.h"
+#include "server/core/ResourceLimits.h"
 #include "server/core/ServerCore.h"
 #include "server/gui/GuiMessageSink.h"
 #include "server/gui/frmMain.h"
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
       std::fputs(serverUsage().c_str(), stdout);
       return 0;
     case ServerOptions::Mode::Headless: {
+      preferOwnEventLoop();
       QCoreApplication app(argc, argv);
       return runHeadless(options, programFolder(options));
     }
