@@ -1,10 +1,8 @@
-// The command line (one named row per form, good and bad), the request
-// button captions, and the standard-error block of a message box.
+// The command line (one named row per form, good and bad) and the request
+// button captions.
 #include "server/core/CommandLine.h"
 
 #include <gtest/gtest.h>
-
-#include "server/core/MessageSink.h"
 
 namespace quorvane {
 namespace {
@@ -110,13 +108,6 @@ TEST(CommandCaptionTest, EveryButtonHasItsCode) {
   EXPECT_EQ(commandCodeForCaption("Send Message"), CommandCode::Message);
   EXPECT_EQ(commandCodeForCaption("Check Client Status"), CommandCode::CheckStatus);
   EXPECT_EQ(requestButtons().size(), 6u);
-}
-
-TEST(MessageBlockTest, CrLfBecomeLineBreaks) {
-  EXPECT_EQ(formatMessageBlock("QuorvaneServer", "Error in : x\r\n\r\nError Number : 13", 16),
-            "== QuorvaneServer (style 16) ==\nError in : x\n\nError Number : 13\n==\n");
-  EXPECT_EQ(formatMessageBlock("T", "", 64), "== T (style 64) ==\n\n==\n");
-  EXPECT_EQ(formatMessageBlock("T", "caf\xE9\rx", 0), "== T (style 0) ==\ncaf\xC3\xA9\rx\n==\n");
 }
 
 }  // namespace

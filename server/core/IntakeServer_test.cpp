@@ -4,6 +4,7 @@
 // disk; and what a few thousand clients need (open-file limit, backlog, idle
 // time-out). Good uploads sent meanwhile must be stored; bad ones reported
 // and never stored over a good file. Raw client sockets from 127.0.x.y.
+// Also the buffers and bounds under ordinary agents' uploads.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -27,6 +28,7 @@
 #include "server/core/ServerTexts.h"
 #include "server/testsupport/QtTestSupport.h"
 #include "server/testsupport/RawClient.h"
+#include "server/testsupport/ServerCoreFixture.h"
 
 namespace quorvane {
 namespace {
@@ -36,6 +38,8 @@ using testing::sampleRecord;
 using testing::storedForm;
 using testing::TempFolder;
 using testing::closedByServer;
+using testing::IntakeTest;
+using testing::Uploader;
 using testing::rawConnect;
 using testing::sendAll;
 using testing::waitUntil;
@@ -434,42 +438,133 @@ TEST_F(HostileTest, ADiskFullWhileWritingIsReportedAndThePreviousAuditKept) {
   EXPECT_EQ(dir.read("DataStore/127.0.3.3.dat"), bigger + "\r\n");
 }
 
-// Status texts find their row through an index instead of a scan: it must
-// answer like the scan did through appends, sorted inserts and re-sorts.
-TEST(ClientRowIndex, AnswersLikeAScan) {
-  testing::ensureCoreApplication();
-  ClientListModel list;
-  const auto scan = [&](const QString& ip) {
-    for (int r = 0; r < list.rowCount(); ++r) {
-      if (list.row(r).ip == ip) return r;
-    }
-    return -1;
-  };
-  const auto check = [&](const char* when) {
-    SCOPED_TRACE(when);
-    for (const char* ip : {"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.9", "10.0.0.1", "nobody"}) {
-      EXPECT_EQ(list.rowOfIp(QString::fromLatin1(ip)), scan(QString::fromLatin1(ip))) << ip;
-    }
-  };
-  const auto add = [&](const char* ip, const char* host) {
-    ClientRow r;
-    r.ip = QString::fromLatin1(ip);
-    r.hostname = QString::fromLatin1(host);
-    list.addRow(r);
-  };
-  add("127.0.0.3", "c");
-  add("127.0.0.1", "a");
-  check("appended");
-  add("127.0.0.3", "z");  // the same address twice: the first row answers
-  check("a repeated address");
-  list.sortByColumn(ClientListModel::ColHostname);
-  check("sorted by host name");
-  add("127.0.0.2", "b");  // inserted in sort order, before others
-  check("inserted in the middle");
-  list.sortByColumn(ClientListModel::ColIp);
-  add("127.0.0.9", "y");
-  add("10.0.0.1", "x");
-  check("sorted by address, then more");
+// ---------------------------------------------------------------- buffers and bounds
+//
+// One buffer per connection over real loopback connections: the end marker
+// split across pieces, two clients at once, the bound per connection and of
+// all buffers together, the buffer of a closed connection, an upload ending
+// with the close, the idle time-out.
+
+TEST_F(IntakeTest, MarkerSplitAcrossPiecesOnTheWire) {
+  startServer();
+  const std::string upload = storedForm(sampleRecord(4, "127.0.0.1"));
+  Uploader agent("127.0.0.1", port);
+  ASSERT_TRUE(agent.send(upload + kMarker.substr(0, 3)));
+  ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == upload.size() + 3; }));
+  ASSERT_TRUE(agent.send(kMarker.substr(3)));
+  ASSERT_TRUE(waitForClients(1));
+  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), upload + "\r\n");
+}
+
+TEST_F(IntakeTest, TwoClientsAtOnceKeepSeparateBuffers) {
+  startServer();
+  const std::string a = storedForm(sampleRecord(10, "127.0.0.2", "alpha"));
+  const std::string b = storedForm(sampleRecord(11, "127.0.0.3", "beta"));
+  Uploader first("127.0.0.2", port);
+  Uploader second("127.0.0.3", port);
+  ASSERT_TRUE(waitUntil([&] { return core->intake().openConnections() == 2; }));
+  EXPECT_EQ(core->activity(), "2 Connections");
+  ASSERT_TRUE(first.send(a.substr(0, 100)));
+  ASSERT_TRUE(second.send(b.substr(0, 50)));
+  ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == 150; }));
+  ASSERT_TRUE(second.send(b.substr(50) + kMarker));
+  ASSERT_TRUE(first.send(a.substr(100) + kMarker));
+  ASSERT_TRUE(waitForClients(2));
+  EXPECT_EQ(dir.read("DataStore/127.0.0.2.dat"), a + "\r\n");
+  EXPECT_EQ(dir.read("DataStore/127.0.0.3.dat"), b + "\r\n");
+  EXPECT_EQ(rowIps(*core), (std::vector<QString>{"127.0.0.3", "127.0.0.2"}));
+  // Closing out of order still counts the connections really open.
+  first.finish();
+  ASSERT_TRUE(waitUntil([&] { return core->intake().openConnections() == 1; }));
+  EXPECT_EQ(core->activity(), "1 Connections");
+  second.finish();
+  ASSERT_TRUE(waitIdle());
+  EXPECT_EQ(core->activity(), "Idle");
+}
+
+TEST_F(IntakeTest, OversizedUploadIsCutOffOthersGoOn) {
+  IntakeLimits limits;
+  limits.perConnection = 4096;
+  startServer(limits);
+  Uploader big("127.0.0.8", port);
+  Uploader good("127.0.0.9", port);
+  ASSERT_TRUE(waitUntil([&] { return core->intake().openConnections() == 2; }));
+  big.send(std::string(3000, 'a'));
+  big.send(std::string(3000, 'b'));
+  ASSERT_TRUE(waitUntil([&] { return big.socket().state() == QAbstractSocket::UnconnectedState; }));
+  const auto reports = reportsAt(kWhereDataArrival);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find("127.0.0.8"), std::string::npos);
+  EXPECT_EQ(core->intake().openConnections(), 1);
+  const std::string upload = storedForm(sampleRecord(9, "127.0.0.9", "x", 0, 0));
+  ASSERT_LT(upload.size(), 4096u);
+  ASSERT_TRUE(good.send(upload + kMarker));
+  ASSERT_TRUE(waitForClients(1));
+  EXPECT_FALSE(dir.exists("DataStore/127.0.0.8.dat"));
+}
+
+TEST_F(IntakeTest, TotalOfAllBuffersIsBounded) {
+  IntakeLimits limits;
+  limits.perConnection = 4096;
+  limits.total = 5000;
+  startServer(limits);
+  Uploader one("127.0.0.8", port);
+  Uploader two("127.0.0.9", port);
+  ASSERT_TRUE(one.send(std::string(3000, 'a')));
+  ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == 3000; }));
+  // A piece as large as the one held: the newcomer is dropped.
+  two.send(std::string(3000, 'b'));
+  ASSERT_TRUE(waitUntil([&] { return two.socket().state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(reportsAt(kWhereDataArrival).size(), 1u);
+  EXPECT_EQ(core->intake().totalBuffered(), 3000u);
+  // A smaller one: the connection holding the most makes room for it.
+  Uploader three("127.0.0.10", port);
+  three.send(std::string(2500, 'c'));
+  ASSERT_TRUE(waitUntil([&] { return one.socket().state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(reportsAt(kWhereDataArrival).size(), 2u);
+  EXPECT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == 2500u; }));
+  EXPECT_EQ(three.socket().state(), QAbstractSocket::ConnectedState);
+}
+
+TEST_F(IntakeTest, BufferOfAClosedConnectionIsDropped) {
+  startServer();
+  {
+    Uploader partial("127.0.0.1", port);
+    ASSERT_TRUE(partial.send("stale bytes that never got their marker"));
+    ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() > 0; }));
+    partial.finish();
+    ASSERT_TRUE(waitIdle());
+  }
+  EXPECT_EQ(core->intake().totalBuffered(), 0u);
+  const std::string upload = storedForm(sampleRecord(1, "127.0.0.1"));
+  Uploader agent("127.0.0.1", port);
+  ASSERT_TRUE(agent.send(upload + kMarker));
+  ASSERT_TRUE(waitForClients(1));
+  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), upload + "\r\n");
+  EXPECT_TRUE(reportsAt(kWhereDataArrival).empty());
+}
+
+TEST_F(IntakeTest, UploadEndingWithTheCloseIsStored) {
+  startServer();
+  const std::string upload = storedForm(sampleRecord(1, "127.0.0.1"));
+  Uploader agent("127.0.0.1", port);
+  agent.socket().write((upload + kMarker).data(), static_cast<qint64>(upload.size() + kMarker.size()));
+  agent.finish();
+  ASSERT_TRUE(waitForClients(1));
+  ASSERT_TRUE(waitIdle());
+  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), upload + "\r\n");
+}
+
+TEST_F(IntakeTest, IdleConnectionIsClosedWhenATimeOutIsSet) {
+  IntakeLimits limits;
+  limits.idleTimeoutMs = 300;
+  startServer(limits);
+  Uploader quiet("127.0.0.6", port);
+  ASSERT_TRUE(quiet.send("partial"));
+  ASSERT_TRUE(waitUntil([&] { return quiet.socket().state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(core->intake().openConnections(), 0);
+  EXPECT_EQ(core->intake().totalBuffered(), 0u);
+  EXPECT_EQ(core->activity(), "Idle");
 }
 
 }  // namespace

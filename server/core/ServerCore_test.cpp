@@ -1,8 +1,9 @@
 // The server without its window: start-up over DataStore folders (none, one,
-// several, corrupt files, settings errors, port in use) and intake over real
-// loopback connections (pieces, split marker, two clients at once, a second
-// upload, a corrupt upload, a changed address, uploads while loading, the
-// size bound, stale buffers).
+// several, corrupt files, settings errors, port in use) and what becomes of
+// uploads that arrive over real loopback connections (stored and listed, a
+// second upload, a corrupt upload, a changed address, uploads while loading,
+// the first upload into an empty DataStore). The intake's own buffers and
+// bounds are tested with IntakeServer.
 #include "server/core/ServerCore.h"
 
 #include <gtest/gtest.h>
@@ -13,12 +14,14 @@
 #include "common/ErrorReport.h"
 #include "server/core/ServerTexts.h"
 #include "server/testsupport/QtTestSupport.h"
+#include "server/testsupport/ServerCoreFixture.h"
 
 namespace quorvane {
 namespace {
 
-using testing::RecordingSink;
+using testing::IntakeTest;
 using testing::sampleRecord;
+using testing::ServerCoreTest;
 using testing::storedForm;
 using testing::TempFolder;
 using testing::Uploader;
@@ -27,52 +30,6 @@ using testing::waitUntil;
 using namespace std::string_literals;
 
 const std::string kMarker(kEndMarker);
-
-class RecordingView : public StartupView {
- public:
-  void setLoadingFile(const std::string& name) override {
-    files.push_back(name);
-    if (onFile) onFile(name);
-  }
-  void setLoadingProgress(double fraction) override { progress.push_back(fraction); }
-  void fillHardwareCategories() override { ++categoryFills; }
-  std::vector<std::string> files;
-  std::vector<double> progress;
-  int categoryFills = 0;
-  std::function<void(const std::string&)> onFile;
-};
-
-class ServerCoreTest : public ::testing::Test {
- protected:
-  void SetUp() override { testing::ensureCoreApplication(); }
-
-  void writeDataFile(const std::string& key, const AuditRecord& record) {
-    dir.write("DataStore/" + key + ".dat", storedForm(record) + "\r\n");
-  }
-
-  std::unique_ptr<ServerCore> makeCore() {
-    auto core = std::make_unique<ServerCore>(dir.path(), sink);
-    return core;
-  }
-
-  std::vector<std::string> reportsAt(std::string_view where) const {
-    std::vector<std::string> out;
-    for (const auto& m : sink.messages) {
-      if (m.text.starts_with("Error in : " + std::string(where) + "\r\n")) out.push_back(m.text);
-    }
-    return out;
-  }
-
-  static std::vector<QString> rowIps(ServerCore& core) {
-    std::vector<QString> ips;
-    for (const ClientRow& r : core.state().clientList().rows()) ips.push_back(r.ip);
-    return ips;
-  }
-
-  TempFolder dir;
-  RecordingSink sink;
-  RecordingView view;
-};
 
 // ---------------------------------------------------------------- start-up
 
@@ -288,33 +245,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---------------------------------------------------------------- intake
 
-class IntakeTest : public ServerCoreTest {
- protected:
-  void startServer(IntakeLimits limits = {}) {
-    core = makeCore();
-    core->setIntakeLimits(limits);
-    ASSERT_TRUE(core->start(view).ok());
-    ASSERT_TRUE(core->intake().isListening());
-    port = core->intake().port();
-    QObject::connect(&core->state().clientList(), &ClientListModel::statusWritten,
-                     [this](const QString& ip, const QString& s) { statuses.push_back(ip + ": " + s); });
-    QObject::connect(core.get(), &ServerCore::activityChanged,
-                     [this](const QString& a) { activities.push_back(a); });
-  }
-
-  bool waitForClients(int n) {
-    return waitUntil([&] { return core->state().clientCount() >= n; });
-  }
-  bool waitIdle() {
-    return waitUntil([&] { return core->intake().openConnections() == 0; });
-  }
-
-  std::unique_ptr<ServerCore> core;
-  int port = 0;
-  std::vector<QString> statuses;
-  std::vector<QString> activities;
-};
-
 TEST_F(IntakeTest, UploadInPiecesIsStoredAndListed) {
   startServer();
   AuditRecord r = sampleRecord(3, "127.0.0.1", "Office");
@@ -342,43 +272,6 @@ TEST_F(IntakeTest, UploadInPiecesIsStoredAndListed) {
   EXPECT_EQ(core->activity(), "Idle");
   EXPECT_EQ(activities.front(), "1 Connections");
   EXPECT_TRUE(sink.messages.empty());
-}
-
-TEST_F(IntakeTest, MarkerSplitAcrossPiecesOnTheWire) {
-  startServer();
-  const std::string upload = storedForm(sampleRecord(4, "127.0.0.1"));
-  Uploader agent("127.0.0.1", port);
-  ASSERT_TRUE(agent.send(upload + kMarker.substr(0, 3)));
-  ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == upload.size() + 3; }));
-  ASSERT_TRUE(agent.send(kMarker.substr(3)));
-  ASSERT_TRUE(waitForClients(1));
-  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), upload + "\r\n");
-}
-
-TEST_F(IntakeTest, TwoClientsAtOnceKeepSeparateBuffers) {
-  startServer();
-  const std::string a = storedForm(sampleRecord(10, "127.0.0.2", "alpha"));
-  const std::string b = storedForm(sampleRecord(11, "127.0.0.3", "beta"));
-  Uploader first("127.0.0.2", port);
-  Uploader second("127.0.0.3", port);
-  ASSERT_TRUE(waitUntil([&] { return core->intake().openConnections() == 2; }));
-  EXPECT_EQ(core->activity(), "2 Connections");
-  ASSERT_TRUE(first.send(a.substr(0, 100)));
-  ASSERT_TRUE(second.send(b.substr(0, 50)));
-  ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == 150; }));
-  ASSERT_TRUE(second.send(b.substr(50) + kMarker));
-  ASSERT_TRUE(first.send(a.substr(100) + kMarker));
-  ASSERT_TRUE(waitForClients(2));
-  EXPECT_EQ(dir.read("DataStore/127.0.0.2.dat"), a + "\r\n");
-  EXPECT_EQ(dir.read("DataStore/127.0.0.3.dat"), b + "\r\n");
-  EXPECT_EQ(rowIps(*core), (std::vector<QString>{"127.0.0.3", "127.0.0.2"}));
-  // Closing out of order still counts the connections really open.
-  first.finish();
-  ASSERT_TRUE(waitUntil([&] { return core->intake().openConnections() == 1; }));
-  EXPECT_EQ(core->activity(), "1 Connections");
-  second.finish();
-  ASSERT_TRUE(waitIdle());
-  EXPECT_EQ(core->activity(), "Idle");
 }
 
 TEST_F(IntakeTest, SecondUploadReplacesTheFirst) {
@@ -472,91 +365,6 @@ TEST_F(IntakeTest, FirstUploadIntoEmptyDataStoreReplacesPlaceholder) {
   EXPECT_FALSE(core->state().clientTree().hasPlaceholder());
   EXPECT_EQ(core->state().dataFileList(), std::vector<std::string>{dir.dataStore() + "127.0.0.1.dat"});
   EXPECT_EQ(core->state().clientTree().rowCount(), 1);
-}
-
-TEST_F(IntakeTest, OversizedUploadIsCutOffOthersGoOn) {
-  IntakeLimits limits;
-  limits.perConnection = 4096;
-  startServer(limits);
-  Uploader big("127.0.0.8", port);
-  Uploader good("127.0.0.9", port);
-  ASSERT_TRUE(waitUntil([&] { return core->intake().openConnections() == 2; }));
-  big.send(std::string(3000, 'a'));
-  big.send(std::string(3000, 'b'));
-  ASSERT_TRUE(waitUntil([&] { return big.socket().state() == QAbstractSocket::UnconnectedState; }));
-  const auto reports = reportsAt(kWhereDataArrival);
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_NE(reports[0].find("127.0.0.8"), std::string::npos);
-  EXPECT_EQ(core->intake().openConnections(), 1);
-  const std::string upload = storedForm(sampleRecord(9, "127.0.0.9", "x", 0, 0));
-  ASSERT_LT(upload.size(), 4096u);
-  ASSERT_TRUE(good.send(upload + kMarker));
-  ASSERT_TRUE(waitForClients(1));
-  EXPECT_FALSE(dir.exists("DataStore/127.0.0.8.dat"));
-}
-
-TEST_F(IntakeTest, TotalOfAllBuffersIsBounded) {
-  IntakeLimits limits;
-  limits.perConnection = 4096;
-  limits.total = 5000;
-  startServer(limits);
-  Uploader one("127.0.0.8", port);
-  Uploader two("127.0.0.9", port);
-  ASSERT_TRUE(one.send(std::string(3000, 'a')));
-  ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == 3000; }));
-  // A piece as large as the one held: the newcomer is dropped.
-  two.send(std::string(3000, 'b'));
-  ASSERT_TRUE(waitUntil([&] { return two.socket().state() == QAbstractSocket::UnconnectedState; }));
-  EXPECT_EQ(reportsAt(kWhereDataArrival).size(), 1u);
-  EXPECT_EQ(core->intake().totalBuffered(), 3000u);
-  // A smaller one: the connection holding the most makes room for it.
-  Uploader three("127.0.0.10", port);
-  three.send(std::string(2500, 'c'));
-  ASSERT_TRUE(waitUntil([&] { return one.socket().state() == QAbstractSocket::UnconnectedState; }));
-  EXPECT_EQ(reportsAt(kWhereDataArrival).size(), 2u);
-  EXPECT_TRUE(waitUntil([&] { return core->intake().totalBuffered() == 2500u; }));
-  EXPECT_EQ(three.socket().state(), QAbstractSocket::ConnectedState);
-}
-
-TEST_F(IntakeTest, BufferOfAClosedConnectionIsDropped) {
-  startServer();
-  {
-    Uploader partial("127.0.0.1", port);
-    ASSERT_TRUE(partial.send("stale bytes that never got their marker"));
-    ASSERT_TRUE(waitUntil([&] { return core->intake().totalBuffered() > 0; }));
-    partial.finish();
-    ASSERT_TRUE(waitIdle());
-  }
-  EXPECT_EQ(core->intake().totalBuffered(), 0u);
-  const std::string upload = storedForm(sampleRecord(1, "127.0.0.1"));
-  Uploader agent("127.0.0.1", port);
-  ASSERT_TRUE(agent.send(upload + kMarker));
-  ASSERT_TRUE(waitForClients(1));
-  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), upload + "\r\n");
-  EXPECT_TRUE(reportsAt(kWhereDataArrival).empty());
-}
-
-TEST_F(IntakeTest, UploadEndingWithTheCloseIsStored) {
-  startServer();
-  const std::string upload = storedForm(sampleRecord(1, "127.0.0.1"));
-  Uploader agent("127.0.0.1", port);
-  agent.socket().write((upload + kMarker).data(), static_cast<qint64>(upload.size() + kMarker.size()));
-  agent.finish();
-  ASSERT_TRUE(waitForClients(1));
-  ASSERT_TRUE(waitIdle());
-  EXPECT_EQ(dir.read("DataStore/127.0.0.1.dat"), upload + "\r\n");
-}
-
-TEST_F(IntakeTest, IdleConnectionIsClosedWhenATimeOutIsSet) {
-  IntakeLimits limits;
-  limits.idleTimeoutMs = 300;
-  startServer(limits);
-  Uploader quiet("127.0.0.6", port);
-  ASSERT_TRUE(quiet.send("partial"));
-  ASSERT_TRUE(waitUntil([&] { return quiet.socket().state() == QAbstractSocket::UnconnectedState; }));
-  EXPECT_EQ(core->intake().openConnections(), 0);
-  EXPECT_EQ(core->intake().totalBuffered(), 0u);
-  EXPECT_EQ(core->activity(), "Idle");
 }
 
 TEST(AtomicWriteTest, ReplacesWholeOrNotAtAll) {
