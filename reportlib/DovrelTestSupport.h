@@ -1,5 +1,6 @@
 // Helpers shared by the report library's tests: a scratch folder, stored
-// audit files, a host that records its messages, and CR LF line splitting.
+// audit files, a host that records its messages, CR LF line splitting and
+// sample machines.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/AuditRecord.h"
@@ -101,6 +103,29 @@ inline quorvane::AuditRecord machine(const std::string& ip, const std::string& h
     r.Software.Applications.push_back(quorvane::ApplicationInfo{});
   }
   return r;
+}
+
+// A record of the lab domain with (name, version) applications and the
+// closing element.
+inline quorvane::AuditRecord withApps(const std::string& ip, const std::string& host,
+                                      const std::vector<std::pair<std::string, std::string>>& apps) {
+  quorvane::AuditRecord r = machine(ip, host, "LAB", {});
+  for (const auto& [name, version] : apps) {
+    quorvane::ApplicationInfo info;
+    info.DisplayName = name;
+    info.DisplayVersion = version;
+    r.Software.Applications.push_back(info);
+  }
+  r.Software.Applications.push_back(quorvane::ApplicationInfo{});
+  return r;
+}
+
+// A stored audit for the CSV reports: a host name with a comma, a blank
+// application name and one with quotes; audited 01/02/2003 04:05:06.
+inline std::string writeCsvSample(const TempDir& dir) {
+  auto r = machine("127.0.0.1", "PC,1", "D", {"Word", "  ", "Zip \"x\""});
+  r.AuditDate = "01/02/2003 04:05:06";
+  return writeStored(dir, "a.dat", r);
 }
 
 }  // namespace dovrel::testing

@@ -1,16 +1,13 @@
 // What the four streamed reports share, run through each of them: the empty
 // DataStore, damaged and vanished files, a file rewritten after Init, an
 // unwritable output path, another format number and a report before Init.
-// Also the cells and elements of the CSV and JSON reports.
 #include "reportlib/clsAuditStreamReport.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
-#include <nlohmann/json.hpp>
 
-#include "common/AuditJson.h"
 #include "common/SampleAudit.h"
 #include "reportlib/DovrelTestSupport.h"
 #include "reportlib/clsComputerSummary.h"
@@ -132,78 +129,6 @@ TEST_P(StreamReportTest, OtherFormatNumbersAndReportsBeforeInitWriteNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Reports, StreamReportTest, ::testing::ValuesIn(kinds()),
                          [](const auto& info) { return std::string(info.param.name); });
-
-struct DrivesCase {
-  const char* name;
-  std::vector<quorvane::DriveInfo> drives;
-  std::string cell;
-};
-
-class DrivesCellTest : public ::testing::TestWithParam<DrivesCase> {};
-
-TEST_P(DrivesCellTest, NameSizeAndFreeSpace) {
-  quorvane::AuditRecord r;
-  for (const auto& d : GetParam().drives) r.Hardware.Drives.push_back(d);
-  EXPECT_EQ(drivesCell(r), GetParam().cell);
-}
-
-quorvane::DriveInfo drive(std::string name, std::string size, std::string free) {
-  quorvane::DriveInfo d;
-  d.DriveName = std::move(name);
-  d.DriveSize = std::move(size);
-  d.DriveFree = std::move(free);
-  return d;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cells, DrivesCellTest,
-    ::testing::Values(
-        DrivesCase{"None", {}, ""},
-        DrivesCase{"ClosingElementOnly", {drive("", "", "")}, ""},
-        DrivesCase{"TwoAndTheClosingElement",
-                   {drive("C:\\", "1,000 Bytes", "10 Bytes"), drive("D:\\", "0 Bytes", "0 Bytes"), drive("", "", "")},
-                   "C:\\ 1,000 Bytes (10 Bytes free); D:\\ 0 Bytes (0 Bytes free)"},
-        DrivesCase{"HostileName", {drive("X; \"y\"", "", "")}, "X; \"y\"  ( free)"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(FleetExportTest, OneArrayOfTheDumpsOfTheAudits) {
-  TempDir dir;
-  std::vector<Recorded> messages;
-  const auto a = quorvane::makeSampleAudit(5, 1);
-  auto b = quorvane::makeSampleAudit(0, 2);
-  b.Hardware.Network.Hostname = std::string("\"\\\x01\x81\xFF", 5);
-  clsFleetExport report(testing::recordingHost(messages));
-  ASSERT_TRUE(report.Init({testing::writeStored(dir, "a.dat", a), testing::writeStored(dir, "b.dat", b)}));
-  ASSERT_TRUE(report.doReport(0, dir.file("out.json")));
-  const std::string text = testing::readBytes(dir.file("out.json"));
-  EXPECT_EQ(text, "[\n" + quorvane::auditRecordToJsonText(a) + ",\n" + quorvane::auditRecordToJsonText(b) + "\n]\n");
-  const auto parsed = nlohmann::ordered_json::parse(text);
-  ASSERT_EQ(parsed.size(), 2u);
-  EXPECT_EQ(parsed[1]["Hardware"]["Network"]["Hostname"], "\"\\\x01\xC2\x81\xC3\xBF");
-}
-
-TEST(CsvReportsTest, InventoryRowsAndSummaryCountSkipBlankNames) {
-  TempDir dir;
-  std::vector<Recorded> messages;
-  auto r = testing::machine("127.0.0.1", "PC,1", "D", {"Word", "  ", "Zip \"x\""});
-  r.AuditDate = "01/02/2003 04:05:06";
-  const std::string path = testing::writeStored(dir, "a.dat", r);
-  clsSoftwareInventory inventory(testing::recordingHost(messages));
-  ASSERT_TRUE(inventory.Init({path}));
-  ASSERT_TRUE(inventory.doReport(0, dir.file("i.csv")));
-  const auto lines = testing::crlfLines(testing::readBytes(dir.file("i.csv")));
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[1], "127.0.0.1,\"PC,1\",D,Word,,,,01/02/2003 04:05:06");
-  EXPECT_EQ(lines[2], "127.0.0.1,\"PC,1\",D,\"Zip \"\"x\"\"\",,,,01/02/2003 04:05:06");
-  EXPECT_EQ(lines[3], "");
-  clsComputerSummary summary(testing::recordingHost(messages));
-  ASSERT_TRUE(summary.Init({path}));
-  ASSERT_TRUE(summary.doReport(0, dir.file("s.csv")));
-  const auto rows = testing::crlfLines(testing::readBytes(dir.file("s.csv")));
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[1], "127.0.0.1,\"PC,1\",D,,,,,,,,,,2,01/02/2003 04:05:06");
-  EXPECT_TRUE(messages.empty());
-}
 
 }  // namespace
 }  // namespace dovrel
