@@ -1,5 +1,5 @@
-// The fleet simulator: machine files, command line, and a small fleet on
-// loopback against a test server that keeps uploads like the server does.
+// The fleet simulator: a small fleet on loopback against a test server that
+// keeps uploads like the server does.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -13,7 +13,6 @@
 #include "common/ScratchFolders.h"
 #include "platform/Platform.h"
 #include "tools/fleet/Fleet.h"
-#include "tools/fleet/FleetCommandLine.h"
 #include "tools/fleet/FleetMachines.h"
 
 namespace quorvane::fleet {
@@ -28,116 +27,6 @@ fs::path freshFolder(const std::string& name) { return quorvane::testing::scratc
 json readJson(const fs::path& p) {
   std::ifstream in(p);
   return json::parse(in);
-}
-
-TEST(FleetMachines, AddressesAreLoopbackAndDistinct) {
-  std::set<std::string> seen;
-  for (int i : {0, 1, 253, 254, 255, 2000, kMaxFleetAgents - 1}) {
-    const std::string a = fleetAddress(i);
-    EXPECT_TRUE(seen.insert(a).second) << a;
-    auto parsed = agent::parseDottedAddress(a);
-    ASSERT_TRUE(parsed) << a;
-    EXPECT_TRUE(parsed->is_loopback()) << a;
-    EXPECT_NE(a.rfind("127.0.0.", 0), 0u) << a << " is the server's range";
-    EXPECT_NE(a.substr(a.rfind('.')), ".0") << a;
-    EXPECT_NE(a.substr(a.rfind('.')), ".255") << a;
-  }
-  EXPECT_EQ(fleetAddress(0), "127.0.1.1");
-  EXPECT_EQ(fleetAddress(254), "127.0.2.1");
-}
-
-TEST(FleetMachines, GeneratedMachinesLoadVaryAndRepeat) {
-  const fs::path dir = freshFolder("machines");
-  ASSERT_TRUE(writeFleetMachines(dir, 12, 7, defaultMachineTemplates()).ok());
-  const auto files = listMachineFiles(dir);
-  ASSERT_EQ(files.size(), 12u);
-  EXPECT_EQ(files.front().filename(), "machine-00000.json");
-  std::set<std::string> hosts, domains, appLists;
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    SCOPED_TRACE(files[i].string());
-    // Each file is a machine the fixture backend accepts.
-    auto platform = platform::makeFixturePlatform(files[i]);
-    ASSERT_TRUE(platform.ok()) << platform.status().description();
-    const json m = readJson(files[i]);
-    hosts.insert(m["network"]["hostName"].get<std::string>());
-    for (const auto& a : m["network"]["addresses"]) {
-      EXPECT_TRUE(agent::parseDottedAddress(a["address"].get<std::string>())->is_loopback());
-    }
-    EXPECT_EQ(m["network"]["addresses"][1]["address"], fleetAddress(static_cast<int>(i)));
-    std::string apps;
-    for (const auto& [key, v] : m["registry"].items()) {
-      if (key.find("\\Uninstall\\") != std::string::npos) apps += key + ";";
-    }
-    EXPECT_FALSE(apps.empty());
-    appLists.insert(apps);
-    if (m.contains("account") && m["account"].contains("logonDomain")) {
-      domains.insert(m["account"]["logonDomain"].get<std::string>());
-    }
-  }
-  EXPECT_EQ(hosts.size(), 12u);
-  EXPECT_GE(appLists.size(), 10u);
-  EXPECT_GE(domains.size(), 2u);
-
-  // The same seed gives the same machines; another seed other ones.
-  const fs::path again = freshFolder("again"), other = freshFolder("other");
-  ASSERT_TRUE(writeFleetMachines(again, 12, 7, defaultMachineTemplates()).ok());
-  ASSERT_TRUE(writeFleetMachines(other, 12, 8, defaultMachineTemplates()).ok());
-  EXPECT_EQ(*agent::readWholeFile(files[5]), *agent::readWholeFile(again / files[5].filename()));
-  EXPECT_NE(*agent::readWholeFile(files[5]), *agent::readWholeFile(other / files[5].filename()));
-}
-
-TEST(FleetMachines, BadRequestsAreRefused) {
-  const fs::path dir = freshFolder("bad");
-  EXPECT_FALSE(writeFleetMachines(dir, -1, 1, defaultMachineTemplates()).ok());
-  EXPECT_FALSE(writeFleetMachines(dir, kMaxFleetAgents + 1, 1, defaultMachineTemplates()).ok());
-  EXPECT_FALSE(writeFleetMachines(dir, 1, 1, {}).ok());
-  EXPECT_FALSE(writeFleetMachines(dir, 1, 1, {dir / "missing.json"}).ok());
-  ASSERT_TRUE(agent::writeWholeFile(dir / "broken.json", "{ not json").ok());
-  EXPECT_FALSE(writeFleetMachines(dir / "out", 1, 1, {dir / "broken.json"}).ok());
-  EXPECT_TRUE(listMachineFiles(dir / "out").empty());
-}
-
-TEST(FleetCommandLine, Table) {
-  struct Row {
-    const char* name;
-    std::vector<std::string> args;
-    bool ok;
-  };
-  const std::vector<Row> rows = {
-      {"minimal", {"--server", "127.0.0.1:4000", "--agents", "5"}, true},
-      {"everything", {"--server", "127.0.0.1:4000", "--agents", "5", "--machines", "m", "--listen-base", "41000",
-                      "--concurrency", "2", "--work", "w", "--datastore", "d", "--until", "acknowledged",
-                      "--status", "s.json", "--burst", "--timeout-ms", "500", "--accept-commands-from", "any",
-                      "--max-seconds", "60"}, true},
-      {"generate", {"--generate", "dir", "--count", "3", "--seed", "9"}, true},
-      {"no server", {"--agents", "5"}, false},
-      {"no agents", {"--server", "127.0.0.1:4000"}, false},
-      {"zero agents", {"--server", "127.0.0.1:4000", "--agents", "0"}, false},
-      {"too many agents", {"--server", "127.0.0.1:4000", "--agents", "100000"}, false},
-      {"server without port", {"--server", "127.0.0.1", "--agents", "1"}, false},
-      {"port out of range", {"--server", "127.0.0.1:70000", "--agents", "1"}, false},
-      {"port with junk", {"--server", "127.0.0.1:80x", "--agents", "1"}, false},
-      {"missing value", {"--server", "127.0.0.1:80", "--agents"}, false},
-      {"unknown option", {"--server", "127.0.0.1:80", "--agents", "1", "--real-power"}, false},
-      {"acknowledged needs a datastore", {"--server", "127.0.0.1:80", "--agents", "1", "--until", "acknowledged"}, false},
-      {"bad until", {"--server", "127.0.0.1:80", "--agents", "1", "--until", "forever"}, false},
-      {"settings injection", {"--server", "127.0.0.1:80", "--agents", "1", "--accept-commands-from", "any\r\nServerIP:x"}, false},
-      {"key injection", {"--server", "127.0.0.1:80", "--agents", "1", "--command-public-key", "AAAA\nServerIP:x"}, false},
-      {"generate without count", {"--generate", "dir"}, false},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.name);
-    auto cl = parseFleetCommandLine(r.args);
-    EXPECT_EQ(cl.ok(), r.ok) << (cl.ok() ? "" : cl.status().description());
-  }
-  auto cl = parseFleetCommandLine(rows[1].args);
-  ASSERT_TRUE(cl.ok());
-  EXPECT_EQ(cl->options.serverPort, 4000);
-  EXPECT_EQ(cl->options.listenBase, 41000);
-  EXPECT_EQ(cl->options.concurrency, 2);
-  EXPECT_TRUE(cl->options.burst);
-  EXPECT_EQ(cl->options.extraSettings, "AcceptCommandsFrom:any\r\n");
-  EXPECT_EQ(cl->until, FleetCommandLine::Until::Acknowledged);
 }
 
 // Keeps every upload like the server: "<peer>.dat" = bytes before the end
