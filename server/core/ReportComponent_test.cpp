@@ -52,13 +52,20 @@ struct FailureCase {
   const char* said;  // a part of the description
 };
 
-Status firstFailureOfCall(const TempFolder& folder, const char* method, std::vector<ReportValue> args) {
-  auto lib = loadRegistered(folder, "dovrelCalls.so");
+// What `use` makes of an object of the stand-in library, loaded and
+// registered under `name`.
+Status onFakeObject(const TempFolder& folder, const std::string& name,
+                    const std::function<Status(DispatchObject&)>& use) {
+  auto lib = loadRegistered(folder, name);
   if (!lib) return lib.status();
   auto object = (*lib)->createObject("clsFake", &kQuiet);
   if (!object) return object.status();
-  auto result = object->invoke(method, args);
-  return result ? Status::Ok() : result.status();
+  return use(*object);
+}
+
+Status firstFailureOfCall(const TempFolder& folder, const char* method, std::vector<ReportValue> args) {
+  return onFakeObject(folder, "dovrelCalls.so",
+                      [&](DispatchObject& object) { return object.invoke(method, args).status(); });
 }
 
 const FailureCase kFailures[] = {
@@ -104,23 +111,19 @@ const FailureCase kFailures[] = {
      kErrMethodFailed, "The call of doReport failed (0x80020005)"},
     {"ReleasedObject",
      [](const TempFolder& f) {
-       auto lib = loadRegistered(f, "dovrelGoneObject.so");
-       if (!lib) return lib.status();
-       auto object = (*lib)->createObject("clsFake", &kQuiet);
-       if (!object) return object.status();
-       object->release();
-       return object->invoke("strGetAuthor").status();
+       return onFakeObject(f, "dovrelGoneObject.so", [](DispatchObject& object) {
+         object.release();
+         return object.invoke("strGetAuthor").status();
+       });
      },
      kErrObjectNotSet, "(strGetAuthor)"},
     {"MovedFromObject",
      [](const TempFolder& f) {
-       auto lib = loadRegistered(f, "dovrelMoved.so");
-       if (!lib) return lib.status();
-       auto object = (*lib)->createObject("clsFake", &kQuiet);
-       if (!object) return object.status();
-       DispatchObject taken = std::move(*object);
-       EXPECT_TRUE(taken);
-       return object->invoke("strGetAuthor").status();
+       return onFakeObject(f, "dovrelMoved.so", [](DispatchObject& object) {
+         DispatchObject taken = std::move(object);
+         EXPECT_TRUE(taken);
+         return object.invoke("strGetAuthor").status();
+       });
      },
      kErrObjectNotSet, "(strGetAuthor)"},
 };
