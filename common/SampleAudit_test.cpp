@@ -49,7 +49,9 @@ TEST_P(SampleApplicationsTest, ListEndsInTheClosingElement) {
   for (std::size_t i = 0; i + 1 < c.elements; ++i) {
     EXPECT_FALSE(r.Software.Applications.items[i].DisplayName.empty()) << i;
   }
-  if (c.present) EXPECT_TRUE(r.Software.Applications.items.back().DisplayName.empty());
+  if (c.present) {
+    EXPECT_TRUE(r.Software.Applications.items.back().DisplayName.empty());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, SampleApplicationsTest,
