@@ -244,7 +244,9 @@ TEST_F(HostileTest, BadUploadsAreReportedStoreNothingAndGoodOnesGetThrough) {
   EXPECT_LT(residentBytes() - rssBefore, 200L * 1024 * 1024);
   EXPECT_EQ(dir.read("DataStore/127.0.3.1.dat"), goodFile);
   for (const std::string& name : dir.list("DataStore")) {
-    if (name.ends_with(".dat")) EXPECT_TRUE(name == "127.0.3.1.dat" || name == "127.0.3.2.dat") << name;
+    if (name.ends_with(".dat")) {
+      EXPECT_TRUE(name == "127.0.3.1.dat" || name == "127.0.3.2.dat") << name;
+    }
   }
   upload("127.0.3.1", good + kMarker);  // and still takes good uploads
   EXPECT_EQ(dir.read("DataStore/127.0.3.1.dat"), goodFile);
