@@ -3,6 +3,7 @@
 #   quorvane_library(name [SHARED] SOURCES ... [DEPS ...])
 #   quorvane_program(name SOURCES ... [DEPS ...])
 #   quorvane_test(name SOURCES ... [DEPS ...] [TIMEOUT seconds] [LABELS ...])
+#   quorvane_test_files(FILES X_test.cpp ... [PREFIX p] [SOURCES ...] [DEPS ...] [TIMEOUT seconds] [LABELS ...])
 #
 # Includes are written from the repository root ("common/AuditRecord.h").
 
@@ -49,6 +50,26 @@ function(quorvane_test name)
   if(Q_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${Q_LABELS}")
   endif()
+endfunction()
+
+# One test target per file, named after the file in lower case
+# (X_test.cpp is x_test); SOURCES are compiled into every one of them. PREFIX
+# goes before the name where two programs have units of the same name
+# (agent/CommandLine_test.cpp with PREFIX agent_ is agent_commandline_test).
+function(quorvane_test_files)
+  cmake_parse_arguments(Q "" "TIMEOUT;PREFIX" "FILES;SOURCES;DEPS;LABELS" ${ARGN})
+  set(options)
+  if(Q_TIMEOUT)
+    list(APPEND options TIMEOUT ${Q_TIMEOUT})
+  endif()
+  if(Q_LABELS)
+    list(APPEND options LABELS ${Q_LABELS})
+  endif()
+  foreach(file ${Q_FILES})
+    get_filename_component(name ${file} NAME_WE)
+    string(TOLOWER "${Q_PREFIX}${name}" name)
+    quorvane_test(${name} SOURCES ${file} ${Q_SOURCES} DEPS ${Q_DEPS} ${options})
+  endforeach()
 endfunction()
 
 function(quorvane_bench name)

@@ -56,8 +56,8 @@ quorvane_library(quorvane_agentsvc
     ${QUORVANE_AGENTSVC_NATIVE_SOURCES}
   DEPS quorvane_common quorvane_asio ${QUORVANE_AGENTSVC_CRYPTO} ${QUORVANE_AGENTSVC_NATIVE_DEPS})
 
-quorvane_test(agentsvc_test
-  SOURCES
+quorvane_test_files(
+  FILES
     ${QUORVANE_AGENTSVC_DIR}/Desktop_test.cpp
     ${QUORVANE_AGENTSVC_DIR}/InstanceLock_test.cpp
     ${QUORVANE_AGENTSVC_DIR}/Power_test.cpp
@@ -70,7 +70,5 @@ quorvane_test(agentsvc_test
 if(QUORVANE_PLATFORM STREQUAL "linux" AND QUORVANE_BUILD_TESTS)
   quorvane_program(quorvane-notify-standin SOURCES ${QUORVANE_AGENTSVC_DIR}/linux/NotifyStandIn.cpp
                    DEPS PkgConfig::SYSTEMD nlohmann_json::nlohmann_json)
-  if(TARGET agentsvc_test)
-    add_dependencies(agentsvc_test quorvane-notify-standin)
-  endif()
+  add_dependencies(linuxusermessage_test quorvane-notify-standin)
 endif()

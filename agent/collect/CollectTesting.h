@@ -1,5 +1,6 @@
-// Test helpers of the collectors: a machine from JSON text, a context that
-// records the error reports, and a registry that fails on a chosen call.
+// Test helpers of the collectors: a machine from JSON text or a sample file,
+// a context that records the error reports, and a registry that fails on a
+// chosen call.
 #pragma once
 
 #include <unistd.h>
@@ -19,7 +20,8 @@
 
 namespace quorvane::agent::testing {
 
-inline std::unique_ptr<platform::Platform> machineFromJson(const std::string& json) {
+// A machine from JSON text, or the fixture backend's reason to refuse it.
+inline Expected<std::unique_ptr<platform::Platform>> fixtureFromJson(const std::string& json) {
   static int counter = 0;
   auto path = std::filesystem::temp_directory_path() /
               ("quorvane-collect-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) +
@@ -27,6 +29,11 @@ inline std::unique_ptr<platform::Platform> machineFromJson(const std::string& js
   std::ofstream(path, std::ios::binary) << json;
   auto p = platform::makeFixturePlatform(path);
   std::filesystem::remove(path);
+  return p;
+}
+
+inline std::unique_ptr<platform::Platform> machineFromJson(const std::string& json) {
+  auto p = fixtureFromJson(json);
   if (!p.ok()) throw std::runtime_error(p.status().description());
   return std::move(*p);
 }
@@ -37,6 +44,32 @@ inline std::unique_ptr<platform::Platform> sampleMachine(const std::string& name
   if (!p.ok()) throw std::runtime_error(p.status().description());
   return std::move(*p);
 }
+
+// A machine with registry values of every type and a small key tree.
+inline constexpr const char* kRegistryMachine = R"({"registry": {
+  "HKEY_LOCAL_MACHINE\\Soft\\Values": {
+    "zero": {"type": "REG_DWORD", "value": 0},
+    "ff": {"type": "REG_DWORD", "value": 255},
+    "year": {"type": "REG_DWORD", "value": 1997},
+    "all": {"type": "REG_DWORD", "value": 4294967295},
+    "high": {"type": "REG_DWORD", "value": 2147483648},
+    "short dword": {"type": "REG_DWORD", "data": "FF 01"},
+    "be": {"type": "REG_DWORD_BIG_ENDIAN", "value": 1997},
+    "text": {"type": "REG_SZ", "value": "  Jane Doe  "},
+    "expand": {"type": "REG_EXPAND_SZ", "value": "%SystemRoot%\\system32"},
+    "unterminated": {"type": "REG_SZ", "data": "41 42"},
+    "binary": {"type": "REG_BINARY", "value": "01 AB"},
+    "binary empty": {"type": "REG_BINARY", "data": ""},
+    "embedded nul": {"type": "REG_SZ", "data": "61 00 62 20 00"},
+    "multi": {"type": "REG_MULTI_SZ", "value": ["one", "two"]},
+    "empty": {"type": "REG_SZ", "value": ""},
+    "": {"type": "REG_SZ", "value": "default"}
+  },
+  "HKEY_CURRENT_USER\\Soft\\Values": {"text": {"type": "REG_SZ", "value": "user"}},
+  "HKEY_LOCAL_MACHINE\\Tree\\A\\Child": {},
+  "HKEY_LOCAL_MACHINE\\Tree\\B": {},
+  "HKEY_LOCAL_MACHINE\\Tree\\C\\X": {}
+}})";
 
 // A context over `machine` whose reports land in `reports`.
 struct Recorder {

@@ -5,9 +5,17 @@
 #include <regex>
 
 #include "agent/collect/CollectTesting.h"
+#include "agent/collect/modHDrives.h"
+#include "agent/collect/modHKeyboard.h"
+#include "agent/collect/modHMemory.h"
+#include "agent/collect/modHPrinters.h"
+#include "agent/collect/modHProcessor.h"
+#include "agent/collect/modHSound.h"
+#include "agent/collect/modHVideo.h"
 #include "agent/collect/modSNetwork.h"
 #include "agent/collect/modSSoftware.h"
 #include "agent/collect/modSWindows.h"
+#include "common/AuditRecordIO.h"
 
 namespace quorvane::agent {
 namespace {
@@ -151,6 +159,37 @@ TEST(ModGetInfo, WithoutAReceiverReportsAreDropped) {
   AuditRecord record;
   getInfo(record, ctx);
   EXPECT_FALSE(record.AuditDate.empty());
+}
+
+
+// The whole audit: every hardware section lands where the record keeps it
+// and survives the stored form byte for byte.
+TEST(HardwareXP, AuditCarriesEverySectionThroughTheStoredForm) {
+  auto p = testing::sampleMachine("winxp-pro.json");
+  std::vector<std::string> where;
+  CollectContext ctx{*p, "127.0.0.1", [&](const CollectReport& r) { where.push_back(r.where); }, {}};
+  AuditRecord record;
+  getInfo(record, ctx);
+  testing::ReportTexts r;
+  const HardwareInfo& h = record.Hardware;
+  PrintersResult printers = getPrinters(r.on(*p));
+  EXPECT_EQ(h.Printers, printers.Printers);
+  EXPECT_EQ(h.PrintersPresent, printers.PrintersPresent);
+  EXPECT_EQ(h.Keyboard, getKeyboard(r.on(*p)));
+  EXPECT_EQ(h.Processor, getProcessor(r.on(*p)));
+  EXPECT_EQ(h.Memory, getMemory(r.on(*p)));
+  EXPECT_EQ(h.Video, getVideo(r.on(*p)));
+  EXPECT_EQ(h.Sound, getSound(r.on(*p)));
+  EXPECT_EQ(h.Drives, getDrives(r.on(*p)));
+  EXPECT_EQ(h.Processor.MaxAppAddress, "2147418111");
+  EXPECT_EQ(where, std::vector<std::string>{"QuorvanePro.modHKeyboard.getKeyboard"});
+  auto back = decodeStoredAudit(encodeStoredAudit(record));
+  ASSERT_TRUE(back.ok()) << back.status().description();
+  EXPECT_EQ(back->Hardware, record.Hardware);
+  // A second audit replaces every section: nothing is left over or doubled.
+  getInfo(record, ctx);
+  EXPECT_EQ(record.Hardware.Drives.size(), 5u);
+  EXPECT_EQ(record.Hardware.Video.VideoCards.size(), 2u);
 }
 
 }  // namespace
