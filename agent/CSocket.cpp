@@ -11,6 +11,20 @@ namespace {
 
 long nativeHandle(auto& s) { return static_cast<long>(s.native_handle()); }
 
+// Opens `socket` (a TCP or UDP socket) as a non-blocking socket of
+// `protocol` and gives its handle; on failure `socket` stays empty, `ec`
+// tells why and the handle is -1.
+template <typename Socket, typename Protocol>
+long openNonBlocking(std::optional<Socket>& socket, asio::io_context& io, const Protocol& protocol,
+                     asio::error_code& ec) {
+  socket.emplace(io);
+  socket->open(protocol, ec);
+  if (!ec) socket->non_blocking(true, ec);
+  if (!ec) return nativeHandle(*socket);
+  socket.reset();
+  return -1;
+}
+
 std::string descriptionOf(long code) {
   switch (code) {
     case kErrWrongProtocolOrState:
@@ -48,25 +62,11 @@ void CSocket::SocketExists() {
 
 void CSocket::vbSocket() {
   asio::error_code ec;
-  if (protocol_ == sckTCPProtocol) {
-    tcp_.emplace(support_.io());
-    tcp_->open(asio::ip::tcp::v4(), ec);
-    if (!ec) tcp_->non_blocking(true, ec);
-    if (ec) {
-      tcp_.reset();
-      raise(winsockCode(ec), "CSocket.vbSocket");
-    }
-    handle_ = nativeHandle(*tcp_);
-  } else {
-    udp_.emplace(support_.io());
-    udp_->open(asio::ip::udp::v4(), ec);
-    if (!ec) udp_->non_blocking(true, ec);
-    if (ec) {
-      udp_.reset();
-      raise(winsockCode(ec), "CSocket.vbSocket");
-    }
-    handle_ = nativeHandle(*udp_);
-  }
+  const long handle = protocol_ == sckTCPProtocol
+                          ? openNonBlocking(tcp_, support_.io(), asio::ip::tcp::v4(), ec)
+                          : openNonBlocking(udp_, support_.io(), asio::ip::udp::v4(), ec);
+  if (ec) raise(winsockCode(ec), "CSocket.vbSocket");
+  handle_ = handle;
   ProcessOptions();
 }
 
