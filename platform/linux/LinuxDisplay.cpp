@@ -168,15 +168,12 @@ DisplaySnapshot readDisplay(const std::string& root, const std::string& pciIdsPa
 
 namespace {
 
-class LinuxDisplay final : public Display {
+class LinuxDisplay final : public RootedBackend<Display> {
  public:
-  explicit LinuxDisplay(std::string root) : root_(std::move(root)) {}
-  DisplayCaps desktopCaps() const override { return readDisplay(root_, {}, false).caps; }
-  std::vector<DisplayDevice> devices() const override { return readDisplay(root_).devices; }
-  std::vector<DisplayMode> modes() const override { return readDisplay(root_, {}, false).modes; }
-
- private:
-  std::string root_;
+  using RootedBackend::RootedBackend;
+  DisplayCaps desktopCaps() const override { return readDisplay(root(), {}, false).caps; }
+  std::vector<DisplayDevice> devices() const override { return readDisplay(root()).devices; }
+  std::vector<DisplayMode> modes() const override { return readDisplay(root(), {}, false).modes; }
 };
 
 }  // namespace

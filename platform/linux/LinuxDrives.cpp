@@ -248,16 +248,16 @@ std::optional<DiskSpace> spaceOf(const std::string& mountPoint, bool mayHang,
   return shared->result;
 }
 
-class LinuxDrives final : public Drives {
+class LinuxDrives final : public RootedBackend<Drives> {
  public:
-  explicit LinuxDrives(std::string root) : root_(std::move(root)) {}
+  using RootedBackend::RootedBackend;
 
   std::vector<DriveFacts> list() const override {
     std::vector<DriveFacts> out;
-    auto text = readWholeFile(joinPath(root_, "proc/self/mounts"));
+    auto text = readWholeFile(path("proc/self/mounts"));
     if (!text) return out;
-    auto labels = readByLinks(joinPath(root_, "dev/disk/by-label"), true);
-    auto uuids = readByLinks(joinPath(root_, "dev/disk/by-uuid"), false);
+    auto labels = readByLinks(path("dev/disk/by-label"), true);
+    auto uuids = readByLinks(path("dev/disk/by-uuid"), false);
     for (const auto& e : parseMounts(*text)) {
       MountEntry entry = e;
       std::error_code ec;
@@ -268,7 +268,7 @@ class LinuxDrives final : public Drives {
       bool removable = false;
       if (startsWith(entry.device, "/dev/")) {
         std::string flag = readFirstLine(
-            joinPath(root_, "sys/block/" + baseBlockDevice(entry.device) + "/removable"));
+            path("sys/block/" + baseBlockDevice(entry.device) + "/removable"));
         removable = flag == "1";
       }
       bool network = driveTypeOf(entry, removable) == DRIVE_REMOTE;
@@ -277,9 +277,6 @@ class LinuxDrives final : public Drives {
     }
     return out;
   }
-
- private:
-  std::string root_;
 };
 
 }  // namespace

@@ -48,12 +48,12 @@ constexpr LayoutRow kLayouts[] = {
     {"lv", "", 0x00000426},       {"lt", "", 0x00010427},       {"th", "", 0x0000041E},
     {"vn", "", 0x0000042A},       {"in", "", 0x00004009}};
 
-class LinuxKeyboardFacts final : public KeyboardFacts {
+class LinuxKeyboardFacts final : public RootedBackend<KeyboardFacts> {
  public:
-  explicit LinuxKeyboardFacts(std::string root) : root_(std::move(root)) {}
+  using RootedBackend::RootedBackend;
 
   int keyboardType(int which) const override {
-    auto text = readWholeFile(joinPath(root_, "proc/bus/input/devices"));
+    auto text = readWholeFile(path("proc/bus/input/devices"));
     if (!text || !findKeyboard(parseInputDevices(*text))) return 0;
     switch (which) {
       case 0: return 4;
@@ -65,7 +65,7 @@ class LinuxKeyboardFacts final : public KeyboardFacts {
   unsigned oemCodePage() const override { return 437; }
   unsigned ansiCodePage() const override { return 1252; }
   std::string layoutName() const override {
-    XkbConfig cfg = readXkbConfig(root_);
+    XkbConfig cfg = readXkbConfig(root());
     auto id = windowsLayoutId(cfg.layout, cfg.variant);
     return id ? layoutIdText(*id) : std::string();
   }
@@ -73,15 +73,12 @@ class LinuxKeyboardFacts final : public KeyboardFacts {
     return windowsLanguageName(languageId);
   }
   unsigned caretBlinkTime() const override {
-    return caretBlinkFromFbcon(readFirstLine(joinPath(root_, "sys/class/graphics/fbcon/cursor_blink")));
+    return caretBlinkFromFbcon(readFirstLine(path("sys/class/graphics/fbcon/cursor_blink")));
   }
   std::optional<KeyboardDriver> driver() const override {
     struct utsname u {};
-    return readKeyboardDriver(root_, uname(&u) == 0 ? u.release : "");
+    return readKeyboardDriver(root(), uname(&u) == 0 ? u.release : "");
   }
-
- private:
-  std::string root_;
 };
 
 }  // namespace

@@ -54,17 +54,14 @@ Expected<MemoryStatusFacts> parseMemInfo(std::string_view text) {
 
 namespace {
 
-class LinuxMemoryStatus final : public MemoryStatus {
+class LinuxMemoryStatus final : public RootedBackend<MemoryStatus> {
  public:
-  explicit LinuxMemoryStatus(std::string root) : root_(std::move(root)) {}
+  using RootedBackend::RootedBackend;
   Expected<MemoryStatusFacts> get() const override {
-    auto text = readWholeFile(joinPath(root_, "proc/meminfo"));
+    auto text = readWholeFile(path("proc/meminfo"));
     if (!text) return Status::Error(kErrFileNotFound, "File not found: /proc/meminfo");
     return parseMemInfo(*text);
   }
-
- private:
-  std::string root_;
 };
 
 }  // namespace

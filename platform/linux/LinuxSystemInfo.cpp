@@ -187,29 +187,26 @@ void fillCentralProcessor(RegistryTree& tree) {
 
 namespace {
 
-class LinuxSystemInfo final : public SystemInfo {
+class LinuxSystemInfo final : public RootedBackend<SystemInfo> {
  public:
-  explicit LinuxSystemInfo(std::string root) : root_(std::move(root)) {}
+  using RootedBackend::RootedBackend;
 
   Expected<SystemInfoFacts> get() const override {
-    auto cpuText = readWholeFile(joinPath(root_, "proc/cpuinfo"));
+    auto cpuText = readWholeFile(path("proc/cpuinfo"));
     if (!cpuText) return Status::Error(kErrFileNotFound, "File not found: /proc/cpuinfo");
     CpuInfoSummary cpu = parseCpuInfo(*cpuText);
-    std::uint64_t mask = parseCpuList(readFirstLine(joinPath(root_, "sys/devices/system/cpu/online")));
+    std::uint64_t mask = parseCpuList(readFirstLine(path("sys/devices/system/cpu/online")));
     long page = ::sysconf(_SC_PAGESIZE);
     auto pageSize = static_cast<std::uint32_t>(page > 0 ? page : 4096);
     std::uint64_t minAddr = pageSize;
-    if (auto m = parseNumber(readFirstLine(joinPath(root_, "proc/sys/vm/mmap_min_addr")))) {
+    if (auto m = parseNumber(readFirstLine(path("proc/sys/vm/mmap_min_addr")))) {
       if (*m > 0) minAddr = *m;
     }
-    auto maps = readWholeFile(joinPath(root_, "proc/self/maps"));
+    auto maps = readWholeFile(path("proc/self/maps"));
     std::uint64_t maxAddr = maps ? maxAppAddressFromMaps(*maps, pageSize) : 0;
     return systemInfoFrom(cpu, mask, pageSize, minAddr, maxAddr, machineName(),
                           static_cast<int>(sizeof(void*) * 8));
   }
-
- private:
-  std::string root_;
 };
 
 }  // namespace

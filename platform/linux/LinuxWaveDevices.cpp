@@ -236,14 +236,11 @@ WaveDeviceSet readAlsaDevices(const std::string& root, bool playback) {
 
 namespace {
 
-class LinuxWaveDevices final : public WaveDevices {
+class LinuxWaveDevices final : public RootedBackend<WaveDevices> {
  public:
-  explicit LinuxWaveDevices(std::string root) : root_(std::move(root)) {}
-  WaveDeviceSet inputs() const override { return readAlsaDevices(root_, false); }
-  WaveDeviceSet outputs() const override { return readAlsaDevices(root_, true); }
-
- private:
-  std::string root_;
+  using RootedBackend::RootedBackend;
+  WaveDeviceSet inputs() const override { return readAlsaDevices(root(), false); }
+  WaveDeviceSet outputs() const override { return readAlsaDevices(root(), true); }
 };
 
 }  // namespace
