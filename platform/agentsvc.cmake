@@ -5,11 +5,6 @@
 
 find_package(Threads REQUIRED)
 
-# Standalone Asio (header only, no Boost): the agent's event dispatcher.
-add_library(quorvane_asio INTERFACE)
-target_compile_definitions(quorvane_asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED)
-target_link_libraries(quorvane_asio INTERFACE Threads::Threads)
-
 set(QUORVANE_AGENTSVC_DIR ${CMAKE_CURRENT_LIST_DIR})
 # Linux: the locale's encoding of the texts a person reads; a command's
 # message on the desktops (sd-bus and sd-login of libsystemd) and terminals.

@@ -1,6 +1,6 @@
 // Network identity of a Linux host: gethostname, the IPv4 addresses of
-// getifaddrs in the system's order, and the local end of a UDP socket
-// connected (nothing is sent) toward a dotted IPv4 address.
+// getifaddrs in the system's order, and the local address toward a dotted
+// IPv4 address (read by inet_pton; platform/LocalAddress.h).
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "common/Text8.h"
+#include "platform/LocalAddress.h"
 #include "platform/NetworkIdentity.h"
 
 namespace quorvane::platform {
@@ -44,24 +45,9 @@ class LinuxNetwork final : public NetworkIdentity {
   }
 
   std::optional<std::string> localAddressToward(std::string_view server) const override {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(9);  // any port: nothing is sent
-    if (inet_pton(AF_INET, std::string(server).c_str(), &to.sin_addr) != 1) return std::nullopt;
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return std::nullopt;
-    std::optional<std::string> result;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
-      sockaddr_in local{};
-      socklen_t len = sizeof local;
-      char text[INET_ADDRSTRLEN] = {};
-      if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len) == 0 &&
-          local.sin_addr.s_addr != htonl(INADDR_ANY) &&
-          inet_ntop(AF_INET, &local.sin_addr, text, sizeof text))
-        result = text;
-    }
-    close(fd);
-    return result;
+    in_addr to{};
+    if (inet_pton(AF_INET, std::string(server).c_str(), &to) != 1) return std::nullopt;
+    return localIPv4Toward(ntohl(to.s_addr));
   }
 };
 

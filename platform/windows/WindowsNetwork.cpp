@@ -1,10 +1,12 @@
 // The network identity of Windows: gethostname, the IPv4 addresses of the
-// adapters (GetAdaptersAddresses) in the system's order, and the local end
-// of a UDP socket connected (nothing is sent) toward a dotted IPv4 address.
+// adapters (GetAdaptersAddresses) in the system's order, and the local
+// address toward a dotted IPv4 address (read by inet_pton;
+// platform/LocalAddress.h).
 // Each call holds Winsock open for itself (WSAStartup counts its users).
 // The neutral headers come before the system headers, whose macros
 // share their names.
 #include "platform/windows/WindowsBackends.h"
+#include "platform/LocalAddress.h"
 #include "platform/PlatformErrors.h"
 
 #include <winsock2.h>
@@ -84,26 +86,9 @@ class WindowsNetwork final : public NetworkIdentity {
   }
 
   std::optional<std::string> localAddressToward(std::string_view server) const override {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(9);  // any port: nothing is sent
-    if (inet_pton(AF_INET, std::string(server).c_str(), &to.sin_addr) != 1) return std::nullopt;
-    WinsockUse winsock;
-    if (!winsock) return std::nullopt;
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) return std::nullopt;
-    std::optional<std::string> result;
-    if (connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
-      sockaddr_in local{};
-      int len = sizeof local;
-      if (getsockname(s, reinterpret_cast<sockaddr*>(&local), &len) == 0 &&
-          local.sin_addr.s_addr != htonl(INADDR_ANY)) {
-        std::string text = dotted(local.sin_addr);
-        if (!text.empty()) result = text;
-      }
-    }
-    closesocket(s);
-    return result;
+    in_addr to{};
+    if (inet_pton(AF_INET, std::string(server).c_str(), &to) != 1) return std::nullopt;
+    return localIPv4Toward(ntohl(to.s_addr));
   }
 };
 

@@ -1,0 +1,21 @@
+#include "platform/LocalAddress.h"
+
+#include <asio.hpp>
+
+namespace quorvane::platform {
+
+std::optional<std::string> localIPv4Toward(std::uint32_t serverIPv4) {
+  asio::io_context io;
+  asio::ip::udp::socket socket(io);
+  asio::error_code ec;
+  socket.open(asio::ip::udp::v4(), ec);
+  if (ec) return std::nullopt;
+  // Any port: connecting a UDP socket sends nothing.
+  socket.connect(asio::ip::udp::endpoint(asio::ip::address_v4(serverIPv4), 9), ec);
+  if (ec) return std::nullopt;
+  const auto local = socket.local_endpoint(ec);
+  if (ec || local.address().is_unspecified()) return std::nullopt;
+  return local.address().to_string();
+}
+
+}  // namespace quorvane::platform

@@ -1,0 +1,44 @@
+// The local address toward an IPv4 address, on its own and through the
+// native network backend, which reads only dotted IPv4 texts. Loopback only:
+// a connected UDP socket sends nothing anyway.
+#include "platform/LocalAddress.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace quorvane::platform {
+namespace {
+
+TEST(LocalIPv4Toward, LoopbackIsReachedFromLoopback) {
+  EXPECT_EQ(localIPv4Toward(0x7F000001), "127.0.0.1");
+}
+
+TEST(LocalAddressToward, OnlyDottedIPv4TextsAreAsked) {
+  struct Row {
+    const char* name;
+    const char* server;
+    std::optional<std::string> local;
+  };
+  const Row rows[] = {
+      {"loopback", "127.0.0.1", "127.0.0.1"},
+      {"empty", "", std::nullopt},
+      {"host name", "localhost", std::nullopt},
+      {"IPv6 loopback", "::1", std::nullopt},
+      {"part above 255", "127.0.0.256", std::nullopt},
+      {"three parts", "127.0.1", std::nullopt},
+      {"blank after", "127.0.0.1 ", std::nullopt},
+      {"port attached", "127.0.0.1:80", std::nullopt},
+  };
+  auto machine = makeNativePlatform();
+  ASSERT_TRUE(machine->network);
+  for (const auto& row : rows) {
+    EXPECT_EQ(machine->network->localAddressToward(row.server), row.local) << row.name;
+  }
+}
+
+}  // namespace
+}  // namespace quorvane::platform
