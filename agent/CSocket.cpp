@@ -337,15 +337,7 @@ void CSocket::SendBufferedData() {
   } else if (udp_) {
     if (remoteHostIP_.empty()) {
       if (remoteHost_.empty()) raise(kWsaDestinationAddressRequired, "CSocket.SendData");
-      requestType_ = 1;
-      state_ = sckResolvingHost;
-      const unsigned gen = generation_;
-      const std::string host = remoteHost_;
-      requestID_ = support_.resolver().resolve(
-          host, [this, w = std::weak_ptr<int>(alive_), gen, host](const ResolveResult& r) {
-            if (w.expired() || gen != generation_) return;
-            PostGetHostEvent(requestID_, r.address, host, r.error);
-          });
+      resolveRemoteHost(1);
       return;
     }
     auto port = UnsignedToInteger(remotePort_);
@@ -493,8 +485,17 @@ void CSocket::Connect(std::optional<std::string> remoteHost, std::optional<long>
     startConnect(*address, "CSocket.Connect");
     return;
   }
+  resolveRemoteHost(0);
+  if (requestID_ == 0) {
+    DestroySocket();
+    state_ = sckError;
+    raise(kWsaHostNotFound, "CSocket.Connect");
+  }
+}
+
+void CSocket::resolveRemoteHost(long requestType) {
   state_ = sckResolvingHost;
-  requestType_ = 0;
+  requestType_ = requestType;
   const unsigned gen = generation_;
   const std::string host = remoteHost_;
   requestID_ = support_.resolver().resolve(
@@ -502,11 +503,6 @@ void CSocket::Connect(std::optional<std::string> remoteHost, std::optional<long>
         if (w.expired() || gen != generation_) return;
         PostGetHostEvent(requestID_, r.address, host, r.error);
       });
-  if (requestID_ == 0) {
-    DestroySocket();
-    state_ = sckError;
-    raise(kWsaHostNotFound, "CSocket.Connect");
-  }
 }
 
 void CSocket::startConnect(const asio::ip::address_v4& address, const std::string&) {

@@ -168,6 +168,10 @@ class CSocket {
   void PostGetHostEvent(long requestID, const std::string& address, const std::string& hostName,
                         long error);
   void startConnect(const asio::ip::address_v4& address, const std::string& source);
+  // Asks the resolver for remoteHost_ (requestType 0 to connect, 1 to send a
+  // datagram); its answer arrives through PostGetHostEvent unless the socket
+  // has been closed or reused meanwhile.
+  void resolveRemoteHost(long requestType);
   void raiseErrorEvent(long code, const std::string& source);
   [[noreturn]] void raise(long code, const std::string& source) const;
 
