@@ -59,12 +59,7 @@ bool contains(const std::array<std::string_view, N>& set, std::string_view v) {
 
 std::vector<MountEntry> parseMountsAll(std::string_view text) {
   std::vector<MountEntry> out;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    auto end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
-    pos = end + 1;
+  for (std::string_view line : splitPieces(text, '\n')) {
     std::array<std::string_view, 4> f;
     std::size_t n = 0, p = 0;
     while (n < 4) {

@@ -85,12 +85,8 @@ class LinuxKeyboardFacts final : public RootedBackend<KeyboardFacts> {
 
 XkbConfig parseKeyboardDefaults(std::string_view text) {
   XkbConfig cfg;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    auto end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = trimBlanks(text.substr(pos, end - pos));
-    pos = end + 1;
+  for (std::string_view piece : splitPieces(text, '\n')) {
+    std::string_view line = trimBlanks(piece);
     if (line.empty() || line.front() == '#') continue;
     if (line.substr(0, 7) == "export ") line = trimBlanks(line.substr(7));
     auto eq = line.find('=');

@@ -9,12 +9,7 @@ namespace quorvane::platform::linux_backend {
 
 Expected<MemoryStatusFacts> parseMemInfo(std::string_view text) {
   std::map<std::string, std::uint64_t, std::less<>> kb;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    auto end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
-    pos = end + 1;
+  for (std::string_view line : splitPieces(text, '\n')) {
     auto colon = line.find(':');
     if (colon == std::string_view::npos) continue;
     std::string_view value = trimBlanks(line.substr(colon + 1));

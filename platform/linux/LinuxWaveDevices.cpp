@@ -8,17 +8,7 @@
 namespace quorvane::platform::linux_backend {
 namespace {
 
-std::vector<std::string_view> lines(std::string_view text) {
-  std::vector<std::string_view> out;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    auto end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    out.push_back(text.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  return out;
-}
+std::vector<std::string_view> lines(std::string_view text) { return splitPieces(text, '\n'); }
 
 int leadingNumber(std::string_view& s) {
   s = trimBlanks(s);
