@@ -1,20 +1,51 @@
-// The local address toward an IPv4 address, on its own and through the
-// native network backend, which reads only dotted IPv4 texts. Loopback only:
-// a connected UDP socket sends nothing anyway.
+// Dotted IPv4 texts (hostile ones refused) and the local address toward an
+// IPv4 address, on its own and through the native network backend. Loopback
+// only: a connected UDP socket sends nothing anyway.
 #include "platform/LocalAddress.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/Platform.h"
 
 namespace quorvane::platform {
 namespace {
 
-TEST(LocalIPv4Toward, LoopbackIsReachedFromLoopback) {
-  EXPECT_EQ(localIPv4Toward(0x7F000001), "127.0.0.1");
+TEST(ParseDottedIPv4, OnlyFourDecimalPartsWithoutLeadingZeros) {
+  struct Row {
+    const char* name;
+    std::string_view text;
+    std::optional<std::uint32_t> address;
+  };
+  const Row rows[] = {
+      {"loopback", "127.0.0.1", 0x7F000001},
+      {"all zero", "0.0.0.0", 0},
+      {"broadcast", "255.255.255.255", 0xFFFFFFFF},
+      {"documentation", "192.0.2.20", 0xC0000214},
+      {"empty", "", std::nullopt},
+      {"part above 255", "127.0.0.256", std::nullopt},
+      {"four digits", "127.0.0.0001", std::nullopt},
+      {"leading zero", "127.0.0.01", std::nullopt},
+      {"three parts", "127.0.1", std::nullopt},
+      {"five parts", "127.0.0.1.5", std::nullopt},
+      {"trailing dot", "127.0.0.1.", std::nullopt},
+      {"empty part", "127..0.1", std::nullopt},
+      {"blank before", " 127.0.0.1", std::nullopt},
+      {"blank after", "127.0.0.1 ", std::nullopt},
+      {"line end", "127.0.0.1\n", std::nullopt},
+      {"NUL inside", std::string_view("127.0\0.0.1", 11), std::nullopt},
+      {"hexadecimal", "0x7f.0.0.1", std::nullopt},
+      {"sign", "+127.0.0.1", std::nullopt},
+      {"port attached", "127.0.0.1:80", std::nullopt},
+      {"IPv6", "::1", std::nullopt},
+      {"host name", "localhost", std::nullopt},
+      {"huge part", "99999999999999999999.0.0.1", std::nullopt},
+  };
+  for (const auto& row : rows) EXPECT_EQ(parseDottedIPv4(row.text), row.address) << row.name;
 }
 
 TEST(LocalAddressToward, OnlyDottedIPv4TextsAreAsked) {
@@ -25,6 +56,7 @@ TEST(LocalAddressToward, OnlyDottedIPv4TextsAreAsked) {
   };
   const Row rows[] = {
       {"loopback", "127.0.0.1", "127.0.0.1"},
+      {"another loopback address", "127.0.0.2", "127.0.0.1"},
       {"empty", "", std::nullopt},
       {"host name", "localhost", std::nullopt},
       {"IPv6 loopback", "::1", std::nullopt},
@@ -36,6 +68,7 @@ TEST(LocalAddressToward, OnlyDottedIPv4TextsAreAsked) {
   auto machine = makeNativePlatform();
   ASSERT_TRUE(machine->network);
   for (const auto& row : rows) {
+    EXPECT_EQ(localIPv4Toward(row.server), row.local) << row.name;
     EXPECT_EQ(machine->network->localAddressToward(row.server), row.local) << row.name;
   }
 }

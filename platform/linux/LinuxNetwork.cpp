@@ -1,6 +1,6 @@
 // Network identity of a Linux host: gethostname, the IPv4 addresses of
 // getifaddrs in the system's order, and the local address toward a dotted
-// IPv4 address (read by inet_pton; platform/LocalAddress.h).
+// IPv4 address (platform/LocalAddress.h).
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -45,9 +45,7 @@ class LinuxNetwork final : public NetworkIdentity {
   }
 
   std::optional<std::string> localAddressToward(std::string_view server) const override {
-    in_addr to{};
-    if (inet_pton(AF_INET, std::string(server).c_str(), &to) != 1) return std::nullopt;
-    return localIPv4Toward(ntohl(to.s_addr));
+    return localIPv4Toward(server);
   }
 };
 

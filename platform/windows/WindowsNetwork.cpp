@@ -1,7 +1,6 @@
 // The network identity of Windows: gethostname, the IPv4 addresses of the
 // adapters (GetAdaptersAddresses) in the system's order, and the local
-// address toward a dotted IPv4 address (read by inet_pton;
-// platform/LocalAddress.h).
+// address toward a dotted IPv4 address (platform/LocalAddress.h).
 // Each call holds Winsock open for itself (WSAStartup counts its users).
 // The neutral headers come before the system headers, whose macros
 // share their names.
@@ -86,9 +85,7 @@ class WindowsNetwork final : public NetworkIdentity {
   }
 
   std::optional<std::string> localAddressToward(std::string_view server) const override {
-    in_addr to{};
-    if (inet_pton(AF_INET, std::string(server).c_str(), &to) != 1) return std::nullopt;
-    return localIPv4Toward(ntohl(to.s_addr));
+    return localIPv4Toward(server);
   }
 };
 
