@@ -88,6 +88,23 @@ struct ReportTexts {
   }
 };
 
+// A machine service taken away, for the rows of a test of what a collector
+// reports without it.
+struct MissingService {
+  const char* name;
+  void (*remove)(platform::Platform&);
+};
+
+// Whether `texts` holds exactly one report, from `where`
+// ("QuorvanePro.<module>.<procedure>") with error `number`.
+inline ::testing::AssertionResult oneReport(const std::vector<std::string>& texts, const std::string& where,
+                                            long number) {
+  if (texts.size() != 1) return ::testing::AssertionFailure() << texts.size() << " reports";
+  const std::string head = "Error in : " + where + "\r\n\r\nError Number : " + std::to_string(number) + "\r\n";
+  if (texts[0].rfind(head, 0) != 0) return ::testing::AssertionFailure() << "the report is " << texts[0];
+  return ::testing::AssertionSuccess();
+}
+
 // The reports of the software collectors and of the assembly (the hardware
 // collectors' reports left out: their sections are tested on their own).
 inline std::vector<CollectReport> softwareReports(const Recorder& rec) {

@@ -23,7 +23,6 @@ namespace quorvane::agent {
 namespace {
 
 using namespace quorvane::platform;
-using Reports = testing::ReportTexts;
 using testing::machineFromJson;
 using testing::sampleMachine;
 
@@ -88,7 +87,7 @@ TEST(DriveText, SpaceFromEitherQuery) {
 
 TEST(HardwareXP, Drives) {
   auto p = sampleMachine("winxp-pro.json");
-  Reports r;
+  testing::ReportTexts r;
   Array<DriveInfo> d = getDrives(r.on(*p));
   EXPECT_EQ(d, Array<DriveInfo>({
                    drive("A:\\", "Removable drive", "NoName", "0000-0000", "0 Bytes", "0 Bytes", "0 Bytes"),
@@ -104,7 +103,7 @@ TEST(HardwareXP, Drives) {
 
 TEST(HardwareWin98, Drives) {
   auto p = sampleMachine("win98se.json");
-  Reports r;
+  testing::ReportTexts r;
   EXPECT_EQ(getDrives(r.on(*p)),
             Array<DriveInfo>({drive("A:\\", "Removable drive", "NoName", "0000-0000", "0 Bytes", "0 Bytes", "0 Bytes"),
                               drive("C:\\", "Fixed drive", "PC98", "0ABC-1234", "4,293,563,392 Bytes",
@@ -116,7 +115,7 @@ TEST(HardwareWin98, Drives) {
 
 TEST(HardwareEdge, EmptyMachineListsOnlyTheClosingDrive) {
   auto p = machineFromJson("{}");
-  Reports r;
+  testing::ReportTexts r;
   EXPECT_EQ(getDrives(r.on(*p)), Array<DriveInfo>({DriveInfo()}));
   EXPECT_TRUE(r.texts.empty());
 }
@@ -125,7 +124,7 @@ TEST(HardwareEdge, ClusterSpaceOfAnOldSystem) {
   auto p = machineFromJson(R"({"drives": [{"root": "C:\\", "type": 3, "volumeLabel": "OLD", "serialNumber": 305419896,
     "wideSpaceQuery": false,
     "clusterSpace": {"sectorsPerCluster": 64, "bytesPerSector": 512, "freeClusters": 1000, "totalClusters": 65535}}]})");
-  Reports r;
+  testing::ReportTexts r;
   Array<DriveInfo> d = getDrives(r.on(*p));
   ASSERT_EQ(d.size(), 2u);
   EXPECT_EQ(d[0], drive("C:\\", "Fixed drive", "OLD", "1234-5678", "2,147,450,880 Bytes",
@@ -135,7 +134,7 @@ TEST(HardwareEdge, ClusterSpaceOfAnOldSystem) {
 TEST(HardwareEdge, MissingDriveServiceIsReportedNotFatal) {
   auto p = sampleMachine("winxp-pro.json");
   p->drives.reset();
-  Reports r;
+  testing::ReportTexts r;
   EXPECT_EQ(getDrives(r.on(*p)), Array<DriveInfo>({DriveInfo()}));
   ASSERT_EQ(r.texts.size(), 1u);
   EXPECT_EQ(r.texts[0].rfind("Error in : QuorvanePro.modHDrives.getDrives\r\n\r\nError Number : 91", 0), 0u);
@@ -143,7 +142,7 @@ TEST(HardwareEdge, MissingDriveServiceIsReportedNotFatal) {
 
 TEST(ThisMachine, DrivesAgreeWithStatvfs) {
   auto p = platform::makeNativePlatform();
-  Reports r;
+  testing::ReportTexts r;
   Array<DriveInfo> drives = getDrives(r.on(*p));
   EXPECT_TRUE(r.texts.empty());
   ASSERT_GE(drives.size(), 2u);

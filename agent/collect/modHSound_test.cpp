@@ -15,7 +15,6 @@ namespace quorvane::agent {
 namespace {
 
 using namespace quorvane::platform;
-using Reports = testing::ReportTexts;
 using testing::machineFromJson;
 using testing::sampleMachine;
 
@@ -75,7 +74,7 @@ TEST(SoundText, ChannelsVersionAndBlaster) {
 
 TEST(HardwareXP, Sound) {
   auto p = sampleMachine("winxp-pro.json");
-  Reports r;
+  testing::ReportTexts r;
   SoundInfo s = getSound(r.on(*p));
   EXPECT_TRUE(s.boolPresent.isTrue());
   EXPECT_EQ(s.strIOPort, "");
@@ -93,7 +92,7 @@ TEST(HardwareXP, Sound) {
 
 TEST(HardwareWin98, Sound) {
   auto p = sampleMachine("win98se.json");
-  Reports r;
+  testing::ReportTexts r;
   SoundInfo s = getSound(r.on(*p));
   EXPECT_TRUE(s.boolPresent.isTrue());
   EXPECT_EQ(s.strIOPort, "220");
@@ -112,7 +111,7 @@ TEST(HardwareWin98, Sound) {
 
 TEST(HardwareEdge, EmptyMachineHasNoSound) {
   auto p = machineFromJson("{}");
-  Reports r;
+  testing::ReportTexts r;
   EXPECT_EQ(getSound(r.on(*p)), SoundInfo());
   EXPECT_TRUE(r.texts.empty());
 }
@@ -121,7 +120,7 @@ TEST(HardwareEdge, SoundNeedsAnInputDevice) {
   auto p = machineFromJson(R"({"environment": {"BLASTER": "A220 I5 D1"},
     "waveDevices": {"out": {"mapper": {"productName": "Mapper", "channels": 2},
                             "devices": [{"productName": "Speaker", "channels": 2}]}}})");
-  Reports r;
+  testing::ReportTexts r;
   SoundInfo s = getSound(r.on(*p));
   EXPECT_FALSE(s.boolPresent.isTrue());
   EXPECT_EQ(s.strIOPort, "");
@@ -135,7 +134,7 @@ TEST(HardwareEdge, OneWaveDeviceGivesTwoElementsMapperFirst) {
            "devices": [{"productName": "Mic", "formats": "0x4", "channels": 1, "driverVersion": "0x0102"}]},
     "out": {"mapper": {"productName": "Microsoft Sound Mapper", "channels": 2, "support": "0x8"},
             "devices": [{"productName": "Line", "channels": 2, "support": "0x8"}]}}})");
-  Reports r;
+  testing::ReportTexts r;
   SoundInfo s = getSound(r.on(*p));
   ASSERT_EQ(s.WaveInDevices.size(), 2u);
   EXPECT_EQ(s.WaveInDevices[0].DeviceName, "Microsoft Sound Mapper");
@@ -146,7 +145,7 @@ TEST(HardwareEdge, OneWaveDeviceGivesTwoElementsMapperFirst) {
 
 TEST(ThisMachine, SoundSaysWhatIsThere) {
   auto p = platform::makeNativePlatform();
-  Reports r;
+  testing::ReportTexts r;
   SoundInfo s = getSound(r.on(*p));
   EXPECT_TRUE(r.texts.empty());
   std::ifstream pcm("/proc/asound/pcm");

@@ -13,7 +13,6 @@
 namespace quorvane::agent {
 namespace {
 
-using Reports = testing::ReportTexts;
 using testing::machineFromJson;
 using testing::sampleMachine;
 
@@ -67,7 +66,7 @@ TEST(VideoText, CardFilterTakesEachDescriptionOnce) {
 
 TEST(HardwareXP, Video) {
   auto p = sampleMachine("winxp-pro.json");
-  Reports r;
+  testing::ReportTexts r;
   VideoInfo v = getVideo(r.on(*p));
   EXPECT_EQ(v.VideoCards, Array<Text>({"RADEON 9600 SERIES", "NetMeeting driver"}));
   EXPECT_EQ(v.currResolution, "1024 * 768");
@@ -84,7 +83,7 @@ TEST(HardwareXP, Video) {
 
 TEST(HardwareWin98, Video) {
   auto p = sampleMachine("win98se.json");
-  Reports r;
+  testing::ReportTexts r;
   VideoInfo v = getVideo(r.on(*p));
   EXPECT_EQ(v.VideoCards, Array<Text>({"S3 Inc. Trio64V2/DX/GX PCI"}));
   EXPECT_EQ(v.currResolution, "800 * 600");
@@ -97,7 +96,7 @@ TEST(HardwareWin98, Video) {
 
 TEST(HardwareEdge, EmptyMachineHasOneEmptyCardAndNoModes) {
   auto p = machineFromJson("{}");
-  Reports r;
+  testing::ReportTexts r;
   VideoInfo v = getVideo(r.on(*p));
   EXPECT_EQ(v.VideoCards, Array<Text>({""}));
   EXPECT_FALSE(v.VideoModes.present);
@@ -116,14 +115,14 @@ TEST(HardwareEdge, Windows95ReadsAdaptersFromTheDisplayClass) {
       "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Class\\Display\\0003": {"DriverDesc": {"type": "REG_SZ", "value": "After the gap"}}
     },
     "display": {"devices": [{"deviceString": "Not asked on Windows 95"}]}})");
-  Reports r;
+  testing::ReportTexts r;
   // The class keys are taken as they stand (no duplicate filter), up to the first gap.
   EXPECT_EQ(getVideo(r.on(*p)).VideoCards, Array<Text>({"S3 Trio64", "S3 Trio64"}));
 }
 
 TEST(ThisMachine, VideoSaysWhatIsThere) {
   auto p = platform::makeNativePlatform();
-  Reports r;
+  testing::ReportTexts r;
   VideoInfo v = getVideo(r.on(*p));
   EXPECT_TRUE(r.texts.empty());
   ASSERT_GE(v.VideoCards.size(), 1u);
