@@ -34,7 +34,9 @@ TEST(CommandLine, Table) {
     SCOPED_TRACE(row.name);
     auto r = parseCommandLine(row.args);
     ASSERT_EQ(r.ok(), row.ok);
-    if (row.ok) EXPECT_EQ(*r, row.expected);
+    if (row.ok) {
+      EXPECT_EQ(*r, row.expected);
+    }
   }
 }
 

@@ -188,7 +188,9 @@ TEST(CommandSources, WhoMayCommandTheAgent) {
     ASSERT_EQ(w.count(AgentEvent::CommandRefused), r.accepted ? 0 : 1);
     if (!r.accepted) {
       for (const auto& [e, d] : w.events) {
-        if (e == AgentEvent::CommandRefused) EXPECT_EQ(d, r.source);
+        if (e == AgentEvent::CommandRefused) {
+          EXPECT_EQ(d, r.source);
+        }
       }
     }
     // The agent goes on listening either way.

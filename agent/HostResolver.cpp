@@ -1,14 +1,14 @@
 #include "agent/HostResolver.h"
 
 #include "agent/MSocketSupport.h"
+#include "common/DottedIPv4.h"
 
 namespace quorvane::agent {
 
 std::optional<asio::ip::address_v4> parseDottedAddress(const std::string& text) {
-  asio::error_code ec;
-  auto a = asio::ip::make_address_v4(text, ec);
-  if (ec) return std::nullopt;
-  return a;
+  const std::optional<std::uint32_t> address = parseDottedIPv4(text);
+  if (!address) return std::nullopt;
+  return asio::ip::address_v4(*address);
 }
 
 SystemHostResolver::SystemHostResolver(asio::io_context& io) : io_(io), resolver_(io) {}

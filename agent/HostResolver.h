@@ -70,7 +70,8 @@ class StaticHostResolver final : public HostResolver {
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-// Whether `text` is a dotted IPv4 address (four decimal parts).
+// Whether `text` is a dotted IPv4 address (four decimal parts, read alike on
+// every system by parseDottedIPv4).
 std::optional<asio::ip::address_v4> parseDottedAddress(const std::string& text);
 
 }  // namespace quorvane::agent

@@ -42,7 +42,9 @@ TEST(ParseDottedAddress, OnlyFourDecimalPartsAreAnAddress) {
   for (const auto& row : rows) {
     auto parsed = parseDottedAddress(row.text);
     ASSERT_EQ(parsed.has_value(), row.address.has_value()) << row.name;
-    if (parsed) EXPECT_EQ(parsed->to_string(), *row.address) << row.name;
+    if (parsed) {
+      EXPECT_EQ(parsed->to_string(), *row.address) << row.name;
+    }
   }
 }
 

@@ -59,7 +59,7 @@ if [[ ! -f $win/CMakeCache.txt ]]; then
 fi
 wine_tests=(clshuffman_test clsb64_test modcompression_test modzlib_test auditrecordio_test
             auditstoredform_test text8_test errorreport_test wholefile_test
-            msocketsupport_test csocket_test timer_test
+            dottedipv4_test msocketsupport_test hostresolver_test csocket_test timer_test
             desktop_test instancelock_test power_test commandsignature_test
             windowsplatform_test)
 # The desktop's windows need a display: that test runs last, under Xvfb.

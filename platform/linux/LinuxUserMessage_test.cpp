@@ -314,7 +314,9 @@ TEST_F(PrivateBusTest, FailuresAreNamedAndBounded) {
     EXPECT_EQ(notifyOnBus(row.address, "hello", timeout), row.expected);
     const auto took = Clock::now() - started;
     EXPECT_LT(took, 2 * timeout + 500ms);
-    if (row.waitsForTheTimeout) EXPECT_GE(took, timeout - 10ms);
+    if (row.waitsForTheTimeout) {
+      EXPECT_GE(took, timeout - 10ms);
+    }
   }
 }
 
