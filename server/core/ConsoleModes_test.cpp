@@ -41,14 +41,7 @@ class SendModeTest : public ::testing::Test {
     return runSend(*o, dir.path(), out);
   }
 
-  std::string printed() {
-    std::fflush(out);
-    std::rewind(out);
-    std::string text;
-    char buf[256];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, out)) text.append(buf, n);
-    return text;
-  }
+  std::string printed() { return testing::readBack(out); }
 
   TempFolder dir;
   std::FILE* out = nullptr;

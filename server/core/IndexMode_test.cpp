@@ -108,9 +108,7 @@ class IndexRunTest : public ::testing::Test {
     if (!o) return {-1, ""};
     std::FILE* out = std::tmpfile();
     const int status = runIndexMode(*o, "/nonexistent", out);
-    std::rewind(out);
-    std::string text;
-    for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+    std::string text = testing::readBack(out);
     std::fclose(out);
     return {status, text};
   }

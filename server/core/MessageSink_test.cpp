@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "server/testsupport/QtTestSupport.h"
+
 namespace quorvane {
 namespace {
 
@@ -44,9 +46,7 @@ TEST_P(MessageBlockTest, StderrSinkWritesTheBlock) {
   ASSERT_NE(out, nullptr);
   StderrMessageSink sink(out);
   sink.showMessage(c.title, c.text, c.style);
-  std::rewind(out);
-  std::string written;
-  for (int ch; (ch = std::fgetc(out)) != EOF;) written.push_back(static_cast<char>(ch));
+  const std::string written = testing::readBack(out);
   std::fclose(out);
   EXPECT_EQ(written, c.block);
 }

@@ -109,14 +109,7 @@ class GuiMessageSinkFloodTest : public ::testing::Test {
   }
 
   void send(int i) { sink->showMessage("QuorvaneServer", "message " + std::to_string(i), 16); }
-  std::string overflowText() {
-    std::fflush(overflow);
-    std::rewind(overflow);
-    std::string text;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, overflow)) text.append(buffer, n);
-    return text;
-  }
+  std::string overflowText() { return testing::readBack(overflow); }
   QMessageBox* boxWith(const QString& text) {
     for (QMessageBox* box : shownBoxes()) {
       if (box->text() == text) return box;

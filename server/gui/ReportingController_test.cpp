@@ -168,7 +168,9 @@ TEST_F(ReportingTabTest, RunsTheFurtherReports) {
     });
     path->clear();
     select->click();
-    if (run.row == 2) EXPECT_EQ(preset, "My Report.html");  // later runs keep the last name
+    if (run.row == 2) {
+      EXPECT_EQ(preset, "My Report.html");  // later runs keep the last name
+    }
     EXPECT_EQ(path->text(), out);
     EXPECT_EQ(controller->cmdGo_Click(), ReportRunner::Outcome::Written);
     std::ifstream in(out.toStdString(), std::ios::binary);

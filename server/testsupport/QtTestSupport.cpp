@@ -21,6 +21,15 @@ void ensureCoreApplication() {
   new QCoreApplication(argc, argv);
 }
 
+std::string readBack(std::FILE* stream) {
+  std::fflush(stream);
+  std::rewind(stream);
+  std::string text;
+  char buffer[4096];
+  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, stream)) text.append(buffer, n);
+  return text;
+}
+
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
   QElapsedTimer clock;
   clock.start();

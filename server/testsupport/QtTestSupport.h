@@ -10,6 +10,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,9 @@ void ensureCoreApplication();
 
 // Runs the event loop until `condition` holds or `timeoutMs` passes.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000);
+
+// Everything written to `stream` (a temporary file) so far, read from its start.
+std::string readBack(std::FILE* stream);
 
 // A temporary program folder, removed with the object.
 class TempFolder {
