@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
@@ -66,6 +67,7 @@ std::atomic<int> connectionSerial{0};
 
 // The version whose migration packs the application rows into lists.
 constexpr int kPackedListsVersion = 3;
+constexpr int kBusyTimeoutMs = 10000;  // how long SQLite waits for another writer
 
 // The search lists: which machines have an application version (packed
 // machine ids). Derived from machine_apps, so built again whenever missing.
@@ -159,6 +161,39 @@ struct AuditIndex::Impl {
         .replace("{CLUSTERED}", pg ? "" : "WITHOUT ROWID");
   }
 
+  // Starts a write transaction that holds the index's write lock from its
+  // start to its end, so that writers in several processes (a console and the
+  // server's service, a question on the command line) take turns: SQLite's
+  // BEGIN IMMEDIATE, waiting up to the busy time-out, instead of failing with
+  // "database is locked" when two read first and then want to write; on
+  // PostgreSQL a transaction lock, without which two writers of one search
+  // list would each write it back without the other's change.
+  Status beginWrite(const char* what) const {
+    if (postgres()) {
+      if (!db().transaction()) return failed(db().lastError(), what);
+      const Status locked = exec("SELECT pg_advisory_xact_lock(1366654322)");  // "Quor"
+      if (!locked) db().rollback();
+      return locked;
+    }
+    QSqlQuery begin(db());
+    return begin.exec("BEGIN IMMEDIATE") ? Status::Ok() : failed(begin, what);
+  }
+
+  // SQLite's write-ahead log, so that readers and the writer do not wait on
+  // each other. Switching to it wants the database to itself and does not
+  // wait for a second process opening it at the same moment: it is tried
+  // again for as long as the busy time-out.
+  Status useWriteAheadLog() const {
+    for (int attempt = 0;; ++attempt) {
+      QSqlQuery pragma(db());
+      if (pragma.exec("PRAGMA journal_mode=WAL")) return Status::Ok();
+      if (pragma.lastError().nativeErrorCode() != QLatin1String("5") || attempt == kBusyTimeoutMs / 10) {
+        return failed(pragma, "switching to the write-ahead log");
+      }
+      QThread::msleep(10);
+    }
+  }
+
   Status exec(const QString& sql) const {
     QSqlQuery query(db());
     if (!query.exec(sql)) return failed(query, "statement failed");
@@ -196,6 +231,7 @@ struct AuditIndex::Impl {
   }
 
   Status migrate();
+  Expected<int> readSchemaVersion();
   Status packApplicationRows();
   Expected<qlonglong> idOrAdd(const char* addSql, const char* findSql, const std::vector<QVariant>& values,
                               std::size_t findValues, const char* what);
@@ -210,6 +246,7 @@ struct AuditIndex::Impl {
   Status updateSearch(qlonglong machineId, std::vector<qlonglong> before, std::vector<qlonglong> after);
   Status flushSearch();
   Status buildSearchLists();
+  Status rebuildSearchLists();
   Status loadSnapshot(qlonglong machineId, MachineSnapshot& out);
   Status diffAgainst(qlonglong machineId, const std::vector<qlonglong>& appsBefore, const AuditRecord& record,
                      const std::vector<qlonglong>& apps, MachineSnapshot now, MachineSnapshot& before,
@@ -234,38 +271,48 @@ struct AuditIndex::Impl {
       const std::vector<std::pair<qlonglong, qlonglong>>& hits);
 };
 
+// Each step reads the version again inside its own write transaction, so
+// two processes opening a new index at once migrate it once, one after the
+// other.
 Status AuditIndex::Impl::migrate() {
-  if (Status st = exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"); !st) return st;
-  QSqlQuery read(db());
-  if (!read.exec("SELECT version FROM schema_version")) return failed(read, "reading the schema version");
-  const bool hasRow = read.next();
-  int version = hasRow ? read.value(0).toInt() : 0;
-  read.finish();
-  if (!hasRow) {
-    if (Status st = exec("INSERT INTO schema_version (version) VALUES (0)"); !st) return st;
-  }
   const int known = static_cast<int>(migrations().size());
-  if (version > known) {
-    return Status::Error(kErrIndexDatabase, "Index database: schema version " + std::to_string(version) +
+  for (;;) {
+    if (Status st = beginWrite("starting the migration"); !st) return st;
+    Expected<int> version = readSchemaVersion();
+    Status st = version.status();
+    if (st && *version > known) {
+      st = Status::Error(kErrIndexDatabase, "Index database: schema version " + std::to_string(*version) +
                                                 " is newer than this program's " + std::to_string(known));
-  }
-  for (; version < known; ++version) {
-    if (!db().transaction()) return failed(db().lastError(), "starting the migration");
-    Status st;
-    for (const char* statement : migrations()[static_cast<std::size_t>(version)]) {
-      if (st = exec(dialect(statement)); !st) break;
     }
-    if (st && version + 1 == kPackedListsVersion) st = packApplicationRows();
-    if (st) st = exec(QString("UPDATE schema_version SET version = %1").arg(version + 1));
+    const bool done = st && *version == known;
+    if (st && !done) {
+      for (const char* statement : migrations()[static_cast<std::size_t>(*version)]) {
+        if (st = exec(dialect(statement)); !st) break;
+      }
+      if (st && *version + 1 == kPackedListsVersion) st = packApplicationRows();
+      if (st) st = exec(QString("UPDATE schema_version SET version = %1").arg(*version + 1));
+    }
     if (!st) {
       db().rollback();
       forgetIds();
       return st;
     }
     if (!db().commit()) return failed(db().lastError(), "committing the migration");
+    if (done) break;
   }
   forgetIds();
   return Status::Ok();
+}
+
+// The schema version, with its table and row made when the index is new.
+Expected<int> AuditIndex::Impl::readSchemaVersion() {
+  if (Status st = exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"); !st) return st;
+  QSqlQuery read(db());
+  if (!read.exec("SELECT version FROM schema_version")) return failed(read, "reading the schema version");
+  if (read.next()) return read.value(0).toInt();
+  read.finish();
+  if (Status st = exec("INSERT INTO schema_version (version) VALUES (0)"); !st) return st;
+  return 0;
 }
 
 // The rows of the former one-row-per-application table become each machine's
@@ -502,8 +549,20 @@ Status AuditIndex::Impl::flushSearch() {
 
 // All search lists again from the machines' application lists, in one
 // transaction: a run stopped in between leaves no table, and open() builds it.
+// Read and written in one write transaction: lists read before another
+// process's commit and written after it would lose that commit's changes.
 Status AuditIndex::Impl::buildSearchLists() {
   statements.clear();  // some name the table dropped here
+  if (Status st = beginWrite("starting the search lists"); !st) return st;
+  if (Status st = rebuildSearchLists(); !st) {
+    db().rollback();
+    return st;
+  }
+  if (!db().commit()) return failed(db().lastError(), "committing the search lists");
+  return Status::Ok();
+}
+
+Status AuditIndex::Impl::rebuildSearchLists() {
   QSqlQuery top = prepare("SELECT MAX(id) FROM app_versions");
   if (Status st = run(top, "reading application versions"); !st) return st;
   const qlonglong maxId = top.next() ? top.value(0).toLongLong() : 0;
@@ -524,7 +583,6 @@ Status AuditIndex::Impl::buildSearchLists() {
     }
   }
   lists.finish();
-  if (!db().transaction()) return failed(db().lastError(), "starting the search lists");
   Status st = exec("DROP TABLE IF EXISTS app_machines");
   if (st) st = exec(dialect(kCreateSearchLists));
   QSqlQuery insert = prepare("INSERT INTO app_machines (version_id, chunk, machines) VALUES (?, ?, ?)");
@@ -535,12 +593,7 @@ Status AuditIndex::Impl::buildSearchLists() {
       st = run(insert, "writing the search lists");
     }
   }
-  if (!st) {
-    db().rollback();
-    return st;
-  }
-  if (!db().commit()) return failed(db().lastError(), "committing the search lists");
-  return Status::Ok();
+  return st;
 }
 
 Status AuditIndex::Impl::loadSnapshot(qlonglong machineId, MachineSnapshot& out) {
@@ -847,12 +900,12 @@ Status AuditIndex::open() {
     db.setConnectOptions("connect_timeout=5");
   } else {
     db.setDatabaseName(q(w.sqlitePath));
-    db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=10000");
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
   }
   if (!db.open()) return d_->failed(db.lastError(), "cannot open");
   if (!pg) {
-    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-65536",
-                                "PRAGMA temp_store=MEMORY"}) {
+    if (Status st = d_->useWriteAheadLog(); !st) return st;
+    for (const char* pragma : {"PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-65536", "PRAGMA temp_store=MEMORY"}) {
       if (Status st = d_->exec(pragma); !st) return st;
     }
   } else {
@@ -878,7 +931,7 @@ Status AuditIndex::endBulk() {
 }
 
 Status AuditIndex::beginBatch() {
-  if (!d_->db().transaction()) return d_->failed(d_->db().lastError(), "starting a transaction");
+  if (Status st = d_->beginWrite("starting a transaction"); !st) return st;
   d_->batch = true;
   return Status::Ok();
 }

@@ -8,11 +8,14 @@
 #include <gtest/gtest.h>
 #include <utime.h>
 
+#include <QLockFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <functional>
+#include <latch>
+#include <thread>
 
 #include "common/AuditRecordIO.h"
 #include "server/core/IndexService.h"
@@ -74,8 +77,9 @@ class AuditIndexTest : public ::testing::TestWithParam<std::string> {
     openNewDatabase();
   }
 
-  // Points `where` and `index` at a new, empty database.
-  void openNewDatabase() {
+  // Points `where` and `index` at a new, empty database (`open`: opened,
+  // which creates its tables).
+  void openNewDatabase(bool open = true) {
     index.reset();
     if (GetParam() == "sqlite") {
       where.sqlitePath = folder.path() + "index" + std::to_string(++databases) + ".sqlite";
@@ -85,6 +89,7 @@ class AuditIndexTest : public ::testing::TestWithParam<std::string> {
       where = *db;
     }
     index = std::make_unique<AuditIndex>(where);
+    if (!open) return;
     const Status st = index->open();
     ASSERT_TRUE(st.ok()) << st.description();
   }
@@ -523,6 +528,61 @@ TEST_P(AuditIndexTest, CatchUpTakesFilesOldestFirstSoAMoveIsSeen) {
   Expected<std::optional<MachineEntry>> old = index->machine("127.0.9.10");
   ASSERT_TRUE(old.ok() && old->has_value());
   EXPECT_EQ((*old)->movedTo, "127.0.9.9");
+}
+
+// Two writers of one new index at once (a console and the server's service,
+// or a question on the command line): both create it, migrate it once and
+// write their batches in turn; none fails on the other's lock.
+TEST_P(AuditIndexTest, TwoWritersOfANewIndexTakeTurns) {
+  openNewDatabase(false);
+  index.reset();
+  constexpr int kBatches = 10, kPerBatch = 3;
+  std::latch ready(2);
+  std::string failure[2];
+  auto write = [&](int writer) {
+    AuditIndex own(where);
+    ready.arrive_and_wait();
+    Status st = own.open();
+    for (int b = 0; st && b < kBatches; ++b) {
+      st = own.beginBatch();
+      for (int n = 0; st && n < kPerBatch; ++n) {
+        const std::string address = "127.0." + std::to_string(writer + 1) + "." + std::to_string(b * kPerBatch + n + 1);
+        st = own.indexAudit(address, machine("PC-" + address, "ID-" + address), kT0);
+      }
+      if (st) {
+        st = own.commitBatch();
+      } else {
+        own.rollbackBatch();
+      }
+    }
+    if (!st) failure[writer] = st.description();
+  };
+  std::thread first(write, 0), second(write, 1);
+  first.join();
+  second.join();
+  EXPECT_EQ(failure[0], "");
+  EXPECT_EQ(failure[1], "");
+  AuditIndex check(where);
+  ASSERT_TRUE(check.open().ok());
+  Expected<std::vector<FoundApplication>> found = check.find(*parseFindQuery("firefox"));
+  ASSERT_TRUE(found.ok()) << found.status().description();
+  EXPECT_EQ(found->size(), static_cast<std::size_t>(2 * kBatches * kPerBatch));
+}
+
+TEST_P(AuditIndexTest, CatchUpIsLeftToTheProcessAlreadyDoingIt) {
+  storeFile("127.0.9.1", machine("PC-A", "ID-A"), kT0);
+  QLockFile other(QString::fromStdString(folder.path() + kIndexCatchUpLockName));
+  ASSERT_TRUE(other.tryLock(0));
+  Expected<CatchUpResult> meanwhile = catchUpIndex(*index, folder.path());
+  ASSERT_TRUE(meanwhile.ok()) << meanwhile.status().description();
+  EXPECT_TRUE(meanwhile->elsewhere);
+  EXPECT_EQ(meanwhile->indexed, 0);
+  other.unlock();
+  Expected<CatchUpResult> after = catchUpIndex(*index, folder.path());
+  ASSERT_TRUE(after.ok());
+  EXPECT_FALSE(after->elsewhere);
+  EXPECT_EQ(after->indexed, 1);
+  EXPECT_FALSE(folder.exists(kIndexCatchUpLockName)) << "the lock goes with the catch-up";
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, AuditIndexTest, ::testing::Values("sqlite", "postgresql"),

@@ -221,7 +221,12 @@ int runIndexMode(const IndexQueryOptions& o, const std::string& programFolder, s
   if (!*where) return fail(Status::Error(kErrIndexOff, "the index is off (IndexDatabase: off in serverSettings.txt)"));
   AuditIndex index(**where);
   if (Status st = index.open(); !st) return fail(st);
-  if (Expected<CatchUpResult> caught = catchUpIndex(index, appPath); !caught) return fail(caught.status());
+  Expected<CatchUpResult> caught = catchUpIndex(index, appPath);
+  if (!caught) return fail(caught.status());
+  if (caught->elsewhere) {
+    std::fprintf(stderr, "QuorvaneServer: another process is bringing the index up to date; the answer may miss "
+                         "its latest audits\n");
+  }
   Expected<TextTable> table = ask(index, o);
   if (!table) return fail(table.status());
   const std::string text = formatTable(*table, o.format);

@@ -1,5 +1,6 @@
 #include "server/core/IndexService.h"
 
+#include <QLockFile>
 #include <QPointer>
 #include <sys/stat.h>
 
@@ -68,6 +69,12 @@ std::int64_t fileTimeMs(const std::string& path) {
 Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPath, int batchSize,
                                      const std::function<bool()>& stop) {
   CatchUpResult result;
+  QLockFile lock(QString::fromStdString(appPath + kIndexCatchUpLockName));
+  lock.setStaleLockTime(0);  // a long catch-up is not stale while its process lives
+  if (!lock.tryLock(0)) {
+    result.elsewhere = true;
+    return result;
+  }
   Expected<std::map<std::string, std::int64_t>> indexed = index.indexedTimes();
   if (!indexed) return indexed.status();
   struct Pending {

@@ -50,7 +50,13 @@ struct CatchUpResult {
   int files = 0;     // data files in DataStore
   int indexed = 0;   // indexed again
   int unreadable = 0;  // could not be read or decoded (left out)
+  bool elsewhere = false;  // another process was catching up the same index: nothing done
 };
+
+// Held by the process that catches an index up, beside the program's files:
+// one catch-up at a time per program folder (a console or a question on the
+// command line beside the server's service), the others leave it to it.
+inline constexpr const char* kIndexCatchUpLockName = "QuorvaneIndex.catch-up.lock";
 // `stop`, asked before each file, ends the catch-up early with what was
 // indexed so far committed (the next catch-up does the rest).
 Expected<CatchUpResult> catchUpIndex(AuditIndex& index, const std::string& appPath, int batchSize = 250,
