@@ -1,6 +1,8 @@
 #include "server/core/ResourceLimits.h"
 
 #include <malloc.h>
+#include <cerrno>
+#include <algorithm>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -28,8 +30,12 @@ void preferOwnEventLoop() { ::setenv("QT_NO_GLIB", "1", /*overwrite=*/0); }
 
 void lowerThisThreadsPriority() {
   // On Linux a nice value belongs to the thread whose id is given.
+  // Ten steps below the thread's own, whatever the process runs at.
   const auto thread = static_cast<id_t>(::syscall(SYS_gettid));
-  ::setpriority(PRIO_PROCESS, thread, 10);
+  errno = 0;
+  const int now = ::getpriority(PRIO_PROCESS, thread);
+  if (errno != 0) return;
+  ::setpriority(PRIO_PROCESS, thread, std::min(now + 10, 19));
 }
 
 }  // namespace quorvane

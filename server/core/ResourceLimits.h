@@ -24,7 +24,8 @@
 //
 // lowerThisThreadsPriority makes the calling thread yield the processor to
 // the others of the process (the intake's event loop before the decoding of
-// uploads); failing is not an error either.
+// uploads): ten nice steps below its own, at most 19, never above what the
+// process runs at. Failing is not an error either.
 #pragma once
 
 namespace quorvane {
