@@ -2,6 +2,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "reportlib/ReportText.h"
 #include "reportlib/clsSoftwareByVersion.h"
@@ -109,22 +110,31 @@ void appendTotals(std::string& out, const SoftwareGrouping& g, const std::string
   }
 }
 
-void appendComputers(std::string& out, const SoftwareGrouping& g, const VersionGroup& v) {
-  out += "<ul class=\"pcs\">";
-  for (const auto index : v.computers) {
-    const ComputerIdentity& c = g.computers()[index];
-    out += "<li>";
-    appendHtmlText(out, c.hostName);
-    out += " <span>";
-    appendHtmlText(out, c.ip);
-    out += " \xC2\xB7 ";  // a middle dot between address and domain
-    appendHtmlText(out, c.domain);
-    out += "</span></li>";
+// Each computer's list item, escaped once: a computer appears under every
+// version it has installed.
+std::vector<std::string> computerItems(const SoftwareGrouping& g) {
+  std::vector<std::string> items;
+  items.reserve(g.computers().size());
+  for (const ComputerIdentity& c : g.computers()) {
+    std::string item = "<li>";
+    appendHtmlText(item, c.hostName);
+    item += " <span>";
+    appendHtmlText(item, c.ip);
+    item += " \xC2\xB7 ";  // a middle dot between address and domain
+    appendHtmlText(item, c.domain);
+    item += "</span></li>";
+    items.push_back(std::move(item));
   }
+  return items;
+}
+
+void appendComputers(std::string& out, const std::vector<std::string>& items, const VersionGroup& v) {
+  out += "<ul class=\"pcs\">";
+  for (const auto index : v.computers) out += items[index];
   out += "</ul>";
 }
 
-void appendProduct(std::string& out, const SoftwareGrouping& g, const ProductGroup& p,
+void appendProduct(std::string& out, const std::vector<std::string>& computers, const ProductGroup& p,
                    std::span<const VersionGroup> versions) {
   const std::string span = std::to_string(versions.size());
   out += "<tbody class=\"product\" data-count=\"" + std::to_string(p.installations) + "\">\n";
@@ -145,7 +155,7 @@ void appendProduct(std::string& out, const SoftwareGrouping& g, const ProductGro
       out += "</td>";
     }
     out += "<td class=\"num\">" + std::to_string(v.computers.size()) + "</td><td>";
-    appendComputers(out, g, v);
+    appendComputers(out, computers, v);
     out += "</td></tr>\n";
   }
   out += "</tbody>\n";
@@ -159,9 +169,10 @@ void writeSoftwareByVersionPage(std::ostream& out, const SoftwareGrouping& group
   appendTotals(part, grouping, madeOn);
   part += kTableHead;
   out << part;
+  const std::vector<std::string> computers = computerItems(grouping);
   grouping.forEachProduct([&](const ProductGroup& product, std::span<const VersionGroup> versions) {
     part.clear();
-    appendProduct(part, grouping, product, versions);
+    appendProduct(part, computers, product, versions);
     out << part;
   });
   out << kPageTail;

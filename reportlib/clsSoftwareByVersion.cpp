@@ -50,10 +50,10 @@ int naturalCompare(std::string_view aText, std::string_view bText) {
 }
 
 std::uint32_t SoftwareGrouping::versionId(std::string_view version) {
-  auto [at, added] =
-      versionIndex_.try_emplace(std::string(version), static_cast<std::uint32_t>(versions_.size()));
-  if (added) versions_.push_back(at->first);
-  return at->second;
+  if (const auto at = versionIndex_.find(version); at != versionIndex_.end()) return at->second;
+  const auto id = static_cast<std::uint32_t>(versions_.size());
+  versions_.push_back(versionIndex_.emplace(std::string(version), id).first->first);
+  return id;
 }
 
 void SoftwareGrouping::add(const quorvane::AuditRecord& record) {
@@ -63,9 +63,13 @@ void SoftwareGrouping::add(const quorvane::AuditRecord& record) {
   for (const auto& application : record.Software.Applications) {
     if (!isInstalledApplication(application)) continue;
     const std::string_view name = trimBlanks(application.DisplayName);
-    auto [at, added] =
-        productIndex_.try_emplace(lowerCase(name), static_cast<std::uint32_t>(products_.size()));
-    if (added) products_.push_back({at->first, std::string(name), 0});
+    key_.assign(name);
+    lowerCaseInPlace(key_);
+    auto at = productIndex_.find(std::string_view(key_));
+    if (at == productIndex_.end()) {
+      at = productIndex_.emplace(key_, static_cast<std::uint32_t>(products_.size())).first;
+      products_.push_back({key_, std::string(name), 0});
+    }
     ++products_[at->second].installations;
     installations_.push_back({at->second, versionId(trimBlanks(application.DisplayVersion)), computer});
   }

@@ -77,13 +77,21 @@ class SoftwareGrouping {
     std::uint32_t version;
     std::uint32_t computer;
   };
+  // Texts looked up without building a string first.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  using TextIndex = std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>>;
+
   std::uint32_t versionId(std::string_view version);
 
   std::vector<ComputerIdentity> computers_;
   std::vector<ProductGroup> products_;
-  std::unordered_map<std::string, std::uint32_t> productIndex_;  // key -> product, until sorted
+  TextIndex productIndex_;  // key -> product, until sorted
   std::vector<std::string> versions_;
-  std::unordered_map<std::string, std::uint32_t> versionIndex_;  // text -> versions_, until sorted
+  TextIndex versionIndex_;  // text -> versions_, until sorted
+  std::string key_;         // the lower-cased name being added
   std::vector<Installation> installations_;  // sorted by product, version, computer by sort()
 };
 

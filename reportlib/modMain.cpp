@@ -24,7 +24,12 @@ namespace dovrel {
 
 std::string lowerCase(std::string_view text) {
   std::string out(text);
-  for (char& ch : out) {
+  lowerCaseInPlace(out);
+  return out;
+}
+
+void lowerCaseInPlace(std::string& text) {
+  for (char& ch : text) {
     const auto c = static_cast<unsigned char>(ch);
     if (c >= 'A' && c <= 'Z') {
       ch = static_cast<char>(c + 32);
@@ -36,7 +41,6 @@ std::string lowerCase(std::string_view text) {
       ch = static_cast<char>(0xFF);
     }
   }
-  return out;
 }
 
 std::string_view trimBlanks(std::string_view text) {

@@ -30,6 +30,7 @@ using ApplicationTable = std::vector<ApplicationTally>;
 
 // Lower case of Windows-1252 text (ASCII letters and the accented capitals).
 std::string lowerCase(std::string_view text);
+void lowerCaseInPlace(std::string& text);
 // The text without leading and trailing blanks (spaces only).
 std::string_view trimBlanks(std::string_view text);
 

@@ -11,6 +11,7 @@
 #include "common/AuditRecordIO.h"
 #include "common/WholeFile.h"
 #include "common/modCompression.h"
+#include "server/core/ResourceLimits.h"
 #include "server/core/ServerCore.h"
 #include "server/core/modMisc.h"
 
@@ -215,6 +216,7 @@ bool IndexWriter::ensureOpen(AuditIndex& index) {
 // written once per transaction, not once per audit.
 void IndexWriter::run() {
   constexpr std::size_t kJobsPerTransaction = 100;
+  lowerThisThreadsPriority();  // intake first: the index is bookkeeping that may trail
   auto index = std::make_unique<AuditIndex>(where_);
   ensureOpen(*index);
   std::unique_lock lock(mutex_);
