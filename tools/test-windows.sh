@@ -70,6 +70,9 @@ say "built in $((SECONDS - started)) s"
 # ---- a fresh Wine prefix -------------------------------------------------------------
 work=$(mktemp -d /tmp/quorvane-wine.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine keeps its server's socket folder in TMPDIR: inside the run's folder, it goes with it.
+export TMPDIR=$work/tmp
+mkdir -p "$TMPDIR"
 unset DISPLAY WAYLAND_DISPLAY  # no window may wait for a person
 source tools/processes.sh
 cleanup() {
