@@ -29,12 +29,6 @@ using testing::waitUntil;
 
 const QString kProgram = QStringLiteral(QUORVANE_BINARY_DIR "/bin/QuorvaneServer");
 
-int freePort() {
-  QTcpServer probe;
-  probe.listen(QHostAddress::AnyIPv4, 0);
-  return probe.serverPort();
-}
-
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override { testing::ensureCoreApplication(); }
@@ -58,7 +52,7 @@ class ProgramTest : public ::testing::Test {
 };
 
 TEST_F(ProgramTest, HeadlessStoresAnUploadAndEndsOnSigterm) {
-  const int port = freePort();
+  const int port = testing::freePortBelowEphemeral();
   dir.write("serverSettings.txt", "ListenPortNumber:" + std::to_string(port) + "\r\n");
   QProcess server;
   server.start(kProgram, {"--dir", QString::fromStdString(dir.path()), "--headless"});
@@ -116,7 +110,7 @@ TEST_F(ProgramTest, SigtermEndsTheHeadlessServerAtOnce) {
                   stored);
       }
     }
-    const int port = freePort();
+    const int port = testing::freePortBelowEphemeral();
     QProcess server;
     ASSERT_TRUE(startHeadless(server, dir, port));
     std::atomic<bool> stop{false};

@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
+#include <QTcpServer>
+#include <unistd.h>
 #include <algorithm>
 
 #include "common/AuditRecordIO.h"
@@ -28,6 +30,16 @@ std::string readBack(std::FILE* stream) {
   char buffer[4096];
   while (std::size_t n = std::fread(buffer, 1, sizeof buffer, stream)) text.append(buffer, n);
   return text;
+}
+
+int freePortBelowEphemeral() {
+  static unsigned next = 20000u + static_cast<unsigned>(::getpid()) % 12000u;
+  for (int attempt = 0; attempt < 12000; ++attempt) {
+    const auto port = static_cast<quint16>(20000u + (next++ - 20000u) % 12000u);
+    QTcpServer probe;
+    if (probe.listen(QHostAddress::AnyIPv4, port)) return port;
+  }
+  return 0;
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {

@@ -46,6 +46,12 @@ class TempFolder {
   std::string path_;
 };
 
+// A port on every IPv4 address that nothing listens on right now, taken
+// below the system's ephemeral range (32768 and up on Linux): a port that
+// listen(0) hands out may go at once to another test's outgoing connection
+// once the probe closes it.
+int freePortBelowEphemeral();
+
 // The stored-file form of makeSampleAudit(applications, seed), with the
 // machine's address, domain and listening port set.
 AuditRecord sampleRecord(std::uint32_t seed, const std::string& ip, const std::string& domain = "WORKGROUP",

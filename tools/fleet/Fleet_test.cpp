@@ -7,6 +7,7 @@
 #include <set>
 
 #include "agent/AgentProtocol.h"
+#include "agent/AgentTesting.h"
 #include "agent/LoopTesting.h"
 #include "agent/modMisc.h"
 #include "common/AuditRecordIO.h"
@@ -224,11 +225,7 @@ TEST(Fleet, AnAgentWhoseServerWasDownUploadsAtItsNextAudit) {
   asio::io_context io;
   const fs::path root = freshFolder("later");
   ASSERT_TRUE(writeFleetMachines(root / "machines", 1, 1, defaultMachineTemplates()).ok());
-  unsigned short port = 0;
-  {
-    asio::ip::tcp::acceptor a(io, {asio::ip::make_address_v4("127.0.0.1"), 0});
-    port = a.local_endpoint().port();
-  }
+  const auto port = static_cast<unsigned short>(agent::testing::freePort());  // the server listens there later
   FleetOptions o;
   o.serverPort = port;
   o.agents = 1;
